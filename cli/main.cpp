@@ -1,0 +1,77 @@
+// berthctl: the library and the application's flows from the command line, on a
+// machine file or on the built-in demo machine.
+#include <cstdio>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "cli/cli_context.h"
+#include "cli/commands.h"
+#include "cli/demo_machine.h"
+#include "platform/posix/posix_system_log.h"
+#include "platform/services.h"
+
+namespace {
+
+using namespace berth;
+using namespace berth::cli;
+
+using Command = int (*)(CliContext&, std::vector<std::string_view>);
+
+const std::map<std::string_view, Command>& commands() {
+  static const std::map<std::string_view, Command> table{
+      {"scan", cmd_scan},
+  };
+  return table;
+}
+
+constexpr const char* kUsage =
+    "usage: berthctl [--machine FILE] [--trace] [--syslog] COMMAND [ARGS...]\n"
+    "commands:\n"
+    "  scan [--json]             find the docks in the device registry\n";
+
+int fail_usage(const std::string& message) {
+  std::fprintf(stderr, "berthctl: %s\n%s", message.c_str(), kUsage);
+  return kExitUsage;
+}
+
+int run(std::vector<std::string_view> args) {
+  const auto machine_path = take_option(args, "--machine");
+  const bool trace = take_flag(args, "--trace");
+  if (take_flag(args, "--syslog")) static_cast<PosixSystemLog*>(services().system_log)->set_echo_to_stderr(true);
+  if (args.empty()) return fail_usage("no command given");
+  if (args.front() == "--help" || args.front() == "help") {
+    std::fputs(kUsage, stdout);
+    return kExitOk;
+  }
+  const auto command = commands().find(args.front());
+  if (command == commands().end()) return fail_usage("unknown command \"" + std::string(args.front()) + "\"");
+  args.erase(args.begin());
+
+  CliContext context;
+  context.trace = trace;
+  try {
+    context.machine_file = machine_path ? sim::MachineFile::load(*machine_path) : demo_machine_file();
+    context.machine = std::make_unique<sim::SimMachine>(context.machine_file);
+  } catch (const sim::MachineFileError& error) {
+    std::fprintf(stderr, "berthctl: %s\n",
+                 sim::describe(machine_path ? *machine_path : "<demo machine>", error).c_str());
+    return kExitUsage;
+  }
+  ScopedServices installed(context.machine->services(services()));
+  return command->second(context, std::move(args));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::vector<std::string_view> args(argv + 1, argv + argc);
+  try {
+    return run(std::move(args));
+  } catch (const UsageError& error) {
+    return fail_usage(error.message);
+  } catch (const berth::sim::MachineFileError& error) {
+    std::fprintf(stderr, "berthctl: %s\n", berth::sim::describe("machine file", error).c_str());
+    return kExitUsage;
+  }
+}

@@ -1,0 +1,100 @@
+// The walker and the diagnostics shared by every pass: walk order, entry-level
+// failures and the clipping of diagnostics lines to the terminal width.
+#include <gtest/gtest.h>
+
+#include "lib/discovery/diagnostics.h"
+#include "lib/discovery/discovery.h"
+#include "lib/discovery/registry_walker.h"
+#include "tests/support/sim_fixture.h"
+
+namespace berth {
+namespace {
+
+using testing::SimFixture;
+
+// A Thunderbolt device with a small tree below it: walk order is recorded by mode 2.
+constexpr const char* kTree = R"({"registry": {"roots": [
+  {"name": "TB", "class": "IOPCIDevice", "props": [
+     ["vendor-id", {"data": "86800000"}], ["device-id", {"data": "47150000"}]],
+   "children": [
+     {"name": "A", "class": "X", "children": [
+        {"name": "A1", "class": "X"}, {"name": "A2", "class": "X", "children": [{"name": "A2a", "class": "X"}]}]},
+     {"name": "B", "class": "X", "fail": ["children"], "children": [{"name": "B1", "class": "X"}]},
+     {"name": "C", "class": "X"}]}]}})";
+
+TEST(Walker, RecursiveWalkIsPreOrderAndSkipsSubtreesWhoseChildrenFail) {
+  auto sim = SimFixture::from_json(kTree);
+  std::uint32_t docks = 0;
+  ASSERT_EQ(scan_for_devices(&docks), kIOReturnSuccess);
+  ASSERT_EQ(gIOPCIDevCnt, 1u);
+  const sIOPCIDev& tb = gIOPCIDevList[0];
+  // Document order: TB A A1 A2 A2a B B1 C; B's children cannot be had, so B is skipped.
+  const auto& r = sim.machine().registry();
+  const std::vector<io_object_t> expected{r.handle_of(0), r.handle_of(1), r.handle_of(2), r.handle_of(3),
+                                          r.handle_of(4), r.handle_of(7)};
+  EXPECT_EQ(std::vector<io_object_t>(tb.services_under_TB, tb.services_under_TB + tb.services_under_TB_cnt), expected);
+  EXPECT_NE(sim.console().err().find("ioreg: error: can't obtain children.\nioreg_scan: error: Mark1.\n"),
+            std::string::npos);
+}
+
+TEST(Walker, NonRecursiveWalkVisitsTheStartEntryOnly) {
+  auto sim = SimFixture::from_json(kTree);
+  std::uint32_t docks = 0;
+  ASSERT_EQ(scan_for_devices(&docks), kIOReturnSuccess);
+  gIOPCIDevList[0].services_under_TB_cnt = 0;
+  main_ioreg(gIOPCIDevList[0].service, kWalkThunderboltSubtree, 0, 0);
+  EXPECT_EQ(gIOPCIDevList[0].services_under_TB_cnt, 1u);
+  EXPECT_EQ(gIOPCIDevList[0].services_under_TB[0], gIOPCIDevList[0].service);
+}
+
+TEST(Walker, ScanGivesBackEveryIteratorTableAndUnkeptHandle) {
+  auto sim = SimFixture::from_file("dock-type10.json");
+  std::uint32_t docks = 0;
+  ASSERT_EQ(scan_for_devices(&docks), kIOReturnSuccess);
+  const auto& counts = sim.machine().registry().counts();
+  EXPECT_EQ(counts.iterators_held(), 0u);
+  EXPECT_EQ(counts.tables_held(), 0u);
+  EXPECT_EQ(counts.bad_releases, 0u);
+  EXPECT_EQ(counts.unheld_uses, 0u);
+  // Only the handles the three tables keep are still held.
+  EXPECT_EQ(counts.entries_held(), gIOPCIDevCnt + gCandidateM91xxDevCnt + gCandidateFL1100DevCnt);
+  // The next scan gives the previous scan's handles back before it takes new ones.
+  ASSERT_EQ(scan_for_devices(&docks), kIOReturnSuccess);
+  EXPECT_EQ(counts.entries_held(), gIOPCIDevCnt + gCandidateM91xxDevCnt + gCandidateFL1100DevCnt);
+  EXPECT_EQ(counts.bad_releases, 0u);
+}
+
+class Println : public ::testing::Test {
+ protected:
+  void TearDown() override { printbufsize = printbufleft = printbufclip = 0; }
+};
+
+TEST_F(Println, ClipsToOneColumnLessThanTheTerminalAndMarksTheCut) {
+  auto sim = SimFixture::from_json("{}");
+  set_diagnostics_width(80);
+  println("%s", std::string(100, 'x').c_str());
+  EXPECT_EQ(sim.console().out(), std::string(79, 'x') + "$\n");
+  sim.console().clear();
+  println("short\nline");
+  EXPECT_EQ(sim.console().out(), "short line\n");
+}
+
+TEST_F(Println, WithoutTerminalWritesTheWholeMessage) {
+  auto sim = SimFixture::from_json("{}");
+  println("%s", std::string(100, 'y').c_str());
+  EXPECT_EQ(sim.console().out(), std::string(100, 'y') + "\n");
+}
+
+TEST_F(Println, TakesTheWidthFromStandardOutputThenStandardInput) {
+  auto sim = SimFixture::from_json(R"({"registry": {"roots": [{"name": "P", "class": "IOPCIDevice",
+      "props": [["pcidebug", {"data": "00"}]]}]}})");
+  sim.console().attach_terminal(Stream::in, 20);
+  std::uint32_t docks = 0;
+  scan_for_devices(&docks);
+  EXPECT_EQ(printbufsize, 20u);
+  // 19 characters fit in 20 columns; 27 do not.
+  EXPECT_EQ(sim.console().out(), "showitem_io_pci_dev$\nshowitem_M9182 Err2\n");
+}
+
+}  // namespace
+}  // namespace berth
