@@ -7,6 +7,7 @@
 
 #include "platform/console_port.h"
 #include "platform/registry_port.h"
+#include "platform/resources_port.h"
 #include "platform/system_log_port.h"
 
 namespace berth {
@@ -15,6 +16,7 @@ struct Services {
   RegistryPort* registry = nullptr;
   ConsolePort* console = nullptr;
   SystemLogPort* system_log = nullptr;
+  ResourcesPort* resources = nullptr;
 };
 
 Services& services();
