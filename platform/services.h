@@ -6,9 +6,16 @@
 #include <string_view>
 
 #include "platform/console_port.h"
+#include "platform/driver_port.h"
+#include "platform/launcher_port.h"
 #include "platform/registry_port.h"
 #include "platform/resources_port.h"
 #include "platform/system_log_port.h"
+#include "platform/clock_port.h"
+#include "platform/disks_port.h"
+#include "platform/file_system_port.h"
+#include "platform/script_runner_port.h"
+#include "platform/workspace_port.h"
 
 namespace berth {
 
@@ -17,6 +24,13 @@ struct Services {
   ConsolePort* console = nullptr;
   SystemLogPort* system_log = nullptr;
   ResourcesPort* resources = nullptr;
+  DisksPort* disks = nullptr;
+  FileSystemPort* file_system = nullptr;
+  WorkspacePort* workspace = nullptr;
+  RunLoopPort* run_loop = nullptr;
+  ScriptRunnerPort* script_runner = nullptr;
+  DriverPort* driver = nullptr;
+  LauncherPort* launcher = nullptr;
 };
 
 Services& services();

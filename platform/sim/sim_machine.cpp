@@ -7,11 +7,24 @@ namespace berth::sim {
 SimMachine::SimMachine(const MachineFile& file) {
   const json* registry = find(file.doc, "registry");
   registry_ = std::make_unique<SimRegistry>(registry ? registry_from_json(*registry, "/registry") : RegistryModel{});
+  disks_ = std::make_unique<SimDisks>(file.doc);
+  const json* bundle = find(file.doc, "bundle");
+  resources_ = bundle ? std::make_unique<SimResources>(*bundle, "/bundle", file.base_dir) : std::make_unique<SimResources>();
+  run_loop_ = std::make_unique<SimRunLoop>();
+  const json* script_runner = find(file.doc, "script_runner");
+  script_runner_ = std::make_unique<SimScriptRunner>(
+      script_runner ? ScriptRunnerBehaviour::from_json(*script_runner, "/script_runner") : ScriptRunnerBehaviour{});
 }
 
 Services SimMachine::services(const Services& base) const {
   Services installed = base;
   installed.registry = registry_.get();
+  installed.disks = &disks_->disk_arbitration();
+  installed.file_system = &disks_->file_system();
+  installed.workspace = &disks_->workspace();
+  installed.resources = resources_.get();
+  installed.run_loop = run_loop_.get();
+  installed.script_runner = script_runner_.get();
   return installed;
 }
 

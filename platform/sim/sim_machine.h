@@ -6,6 +6,10 @@
 #include "platform/services.h"
 #include "platform/sim/machine_file.h"
 #include "platform/sim/sim_registry.h"
+#include "platform/sim/sim_disks.h"
+#include "platform/sim/sim_resources.h"
+#include "platform/sim/sim_run_loop.h"
+#include "platform/sim/sim_script_runner.h"
 
 namespace berth::sim {
 
@@ -18,9 +22,17 @@ class SimMachine {
   Services services(const Services& base) const;
 
   SimRegistry& registry() { return *registry_; }
+  SimDisks& disks() { return *disks_; }
+  SimResources& resources() { return *resources_; }
+  SimRunLoop& run_loop() { return *run_loop_; }
+  SimScriptRunner& script_runner() { return *script_runner_; }
 
  private:
   std::unique_ptr<SimRegistry> registry_;
+  std::unique_ptr<SimDisks> disks_;
+  std::unique_ptr<SimResources> resources_;
+  std::unique_ptr<SimRunLoop> run_loop_;
+  std::unique_ptr<SimScriptRunner> script_runner_;
 };
 
 }  // namespace berth::sim
