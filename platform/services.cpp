@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "platform/posix/posix_console.h"
+#include "platform/posix/posix_processes.h"
 #include "platform/posix/posix_system_log.h"
 
 namespace berth {
@@ -11,7 +12,12 @@ namespace berth {
 Services& services() {
   static PosixConsole console;
   static PosixSystemLog system_log;
-  static Services installed{nullptr, &console, &system_log};
+  static PosixProcesses processes;
+  static Services installed = [] {
+    Services real{nullptr, &console, &system_log};
+    real.processes = &processes;
+    return real;
+  }();
   return installed;
 }
 

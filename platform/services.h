@@ -8,6 +8,7 @@
 #include "platform/console_port.h"
 #include "platform/driver_port.h"
 #include "platform/launcher_port.h"
+#include "platform/processes_port.h"
 #include "platform/registry_port.h"
 #include "platform/resources_port.h"
 #include "platform/system_log_port.h"
@@ -31,6 +32,7 @@ struct Services {
   ScriptRunnerPort* script_runner = nullptr;
   DriverPort* driver = nullptr;
   LauncherPort* launcher = nullptr;
+  ProcessesPort* processes = nullptr;
 };
 
 Services& services();

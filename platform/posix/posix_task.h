@@ -1,0 +1,63 @@
+#pragma once
+// One child process started by PosixProcesses: its pid, the read end of its output
+// pipe and, where the kernel offers one, a process descriptor that becomes readable
+// when the child ends.
+#include <sys/types.h>
+
+#include <cstddef>
+#include <string>
+
+#include "platform/processes_port.h"
+
+namespace berth {
+
+// A file descriptor that is closed when its owner goes.
+class UniqueFd {
+ public:
+  UniqueFd() = default;
+  explicit UniqueFd(int fd) : fd_(fd) {}
+  UniqueFd(UniqueFd&& other) noexcept : fd_(other.release()) {}
+  UniqueFd& operator=(UniqueFd&& other) noexcept;
+  UniqueFd(const UniqueFd&) = delete;
+  UniqueFd& operator=(const UniqueFd&) = delete;
+  ~UniqueFd() { reset(); }
+
+  int get() const { return fd_; }
+  bool valid() const { return fd_ >= 0; }
+  int release();
+  void reset();
+
+ private:
+  int fd_ = -1;
+};
+
+class PosixTask final : public Task {
+ public:
+  // Takes the child `pid` and the read end of its output pipe.
+  PosixTask(pid_t pid, UniqueFd output);
+  ~PosixTask() override;
+  PosixTask(const PosixTask&) = delete;
+  PosixTask& operator=(const PosixTask&) = delete;
+
+  bool is_running() override;
+  bool wait_for_exit(double seconds) override;
+  void terminate() override;
+  std::string read_output() override;
+
+  // Output beyond this is read and dropped, so a runaway child cannot exhaust memory.
+  static constexpr std::size_t kOutputCapacity = std::size_t{64} << 20;
+
+ private:
+  // Reads whatever the pipe holds now, without blocking; closes it at its end.
+  void drain();
+  // Sleeps until output arrives, the child ends or `milliseconds` pass.
+  void await_event(int milliseconds);
+
+  pid_t pid_;
+  UniqueFd output_fd_;
+  UniqueFd process_fd_;  // none when the kernel has no process descriptors
+  bool reaped_ = false;
+  std::string output_;
+};
+
+}  // namespace berth
