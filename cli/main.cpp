@@ -21,14 +21,18 @@ using Command = int (*)(CliContext&, std::vector<std::string_view>);
 const std::map<std::string_view, Command>& commands() {
   static const std::map<std::string_view, Command> table{
       {"scan", cmd_scan},
+      {"ioreg-to-machine", cmd_ioreg_to_machine},
   };
   return table;
 }
 
 constexpr const char* kUsage =
-    "usage: berthctl [--machine FILE] [--trace] [--syslog] COMMAND [ARGS...]\n"
+    "usage: berthctl [--machine FILE | --ioreg FILE] [--trace] [--syslog] COMMAND [ARGS...]\n"
     "commands:\n"
-    "  scan [--json]             find the docks in the device registry\n";
+    "  scan [--json]             find the docks in the device registry\n"
+    "  ioreg-to-machine DUMP [--out FILE]\n"
+    "                            write a machine file from an `ioreg -lw0` dump\n"
+    "--ioreg FILE runs on the registry of an `ioreg -l` dump instead of a machine file\n";
 
 int fail_usage(const std::string& message) {
   std::fprintf(stderr, "berthctl: %s\n%s", message.c_str(), kUsage);
@@ -37,6 +41,8 @@ int fail_usage(const std::string& message) {
 
 int run(std::vector<std::string_view> args) {
   const auto machine_path = take_option(args, "--machine");
+  const auto ioreg_path = take_option(args, "--ioreg");
+  if (machine_path && ioreg_path) return fail_usage("--machine and --ioreg both name the machine; give one");
   const bool trace = take_flag(args, "--trace");
   if (take_flag(args, "--syslog")) static_cast<PosixSystemLog*>(services().system_log)->set_echo_to_stderr(true);
   if (args.empty()) return fail_usage("no command given");
@@ -58,6 +64,7 @@ int run(std::vector<std::string_view> args) {
                  sim::describe(machine_path ? *machine_path : "<demo machine>", error).c_str());
     return kExitUsage;
   }
+  if (ioreg_path && !use_dump_machine(context, *ioreg_path)) return kExitUsage;
   ScopedServices installed(context.machine->services(services()));
   return command->second(context, std::move(args));
 }

@@ -16,6 +16,10 @@ SimMachine::SimMachine(const MachineFile& file) {
       script_runner ? ScriptRunnerBehaviour::from_json(*script_runner, "/script_runner") : ScriptRunnerBehaviour{});
 }
 
+SimMachine::SimMachine(const MachineFile& file, RegistryModel registry) : SimMachine(file) {
+  registry_ = std::make_unique<SimRegistry>(std::move(registry));
+}
+
 Services SimMachine::services(const Services& base) const {
   Services installed = base;
   installed.registry = registry_.get();

@@ -17,6 +17,9 @@ class SimMachine {
  public:
   // Throws MachineFileError for a section that does not describe a machine.
   explicit SimMachine(const MachineFile& file);
+  // The machine of the file with this registry instead of the file's own (a registry
+  // read from a dump of a real machine).
+  SimMachine(const MachineFile& file, RegistryModel registry);
 
   // The machine's ports; console and system log are left as the caller has them.
   Services services(const Services& base) const;

@@ -1,0 +1,30 @@
+#pragma once
+// Property lines of an `ioreg -l` dump: `"key" = value`, the value in ioreg's notation:
+//   "text"                      text; it has an 8-bit form when it is plain ASCII
+//   <0a1b...>                   data, two hex digits a byte
+//   <"abc">, <"a","b">          printable data: the bytes of the strings, NUL between
+//   123, 0x7b                   integers, 64-bit; ioreg prints them unsigned, so a huge
+//                               one is a negative number and keeps its bit pattern
+//   Yes, No, {"k"=v,...}, (a,b), [a,b], and nothing at all
+//                               values of another kind, kept as printed
+// A value that the line's clipping cut is another kind too, kept as printed with the
+// clip mark: neither a cut text nor cut data nor a cut number passes for a whole one.
+#include <optional>
+#include <stdexcept>
+#include <string_view>
+
+#include "platform/registry_port.h"
+
+namespace berth::sim::ioreg {
+
+// A property line that is not in ioreg's notation.
+struct ValueError : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
+
+// Reads the content of a property line. nullopt when the value is a text that holds a
+// line break, so that the next line of the dump carries it on; the caller then appends
+// "\n" and that line and asks again. Throws ValueError for anything malformed.
+std::optional<Property> read_property(std::string_view content, bool clipped);
+
+}  // namespace berth::sim::ioreg
