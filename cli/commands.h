@@ -1,13 +1,27 @@
 #pragma once
+#include <memory>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "cli/cli_context.h"
+
+namespace berth::app {
+class HeadlessApp;
+}
 
 namespace berth::cli {
 
 // Each command takes the arguments after its name.
 int cmd_scan(CliContext& context, std::vector<std::string_view> args);
 int cmd_ioreg_to_machine(CliContext& context, std::vector<std::string_view> args);
+int cmd_menu(CliContext& context, std::vector<std::string_view> args);
+int cmd_eject(CliContext& context, std::vector<std::string_view> args);
+
+// Starts the menu-bar application headless on the context's machine, with the
+// application's own resources when the machine file names none; the reason when it
+// did not start.
+std::optional<std::string> start_headless_app(CliContext& context, std::unique_ptr<app::HeadlessApp>& started);
 
 // berthctl --ioreg FILE: the machine whose registry is read from a dump that ioreg
 // printed, every other part of it empty. Prints one line and returns false when the

@@ -22,6 +22,8 @@ const std::map<std::string_view, Command>& commands() {
   static const std::map<std::string_view, Command> table{
       {"scan", cmd_scan},
       {"ioreg-to-machine", cmd_ioreg_to_machine},
+      {"menu", cmd_menu},
+      {"eject", cmd_eject},
   };
   return table;
 }
@@ -30,6 +32,8 @@ constexpr const char* kUsage =
     "usage: berthctl [--machine FILE | --ioreg FILE] [--trace] [--syslog] COMMAND [ARGS...]\n"
     "commands:\n"
     "  scan [--json]             find the docks in the device registry\n"
+    "  menu [--json]             open the status menu headless and print its items\n"
+    "  eject --tag TAG [--json]  choose the status-menu item with that tag and run the eject\n"
     "  ioreg-to-machine DUMP [--out FILE]\n"
     "                            write a machine file from an `ioreg -lw0` dump\n"
     "--ioreg FILE runs on the registry of an `ioreg -l` dump instead of a machine file\n";
