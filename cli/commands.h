@@ -17,6 +17,10 @@ int cmd_scan(CliContext& context, std::vector<std::string_view> args);
 int cmd_ioreg_to_machine(CliContext& context, std::vector<std::string_view> args);
 int cmd_menu(CliContext& context, std::vector<std::string_view> args);
 int cmd_eject(CliContext& context, std::vector<std::string_view> args);
+int cmd_flash(CliContext& context, std::vector<std::string_view> args);
+int cmd_led(CliContext& context, std::vector<std::string_view> args);
+int cmd_gpio(CliContext& context, std::vector<std::string_view> args);
+int cmd_i2c(CliContext& context, std::vector<std::string_view> args);
 
 // Starts the menu-bar application headless on the context's machine, with the
 // application's own resources when the machine file names none; the reason when it

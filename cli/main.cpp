@@ -24,6 +24,10 @@ const std::map<std::string_view, Command>& commands() {
       {"ioreg-to-machine", cmd_ioreg_to_machine},
       {"menu", cmd_menu},
       {"eject", cmd_eject},
+      {"flash", cmd_flash},
+      {"led", cmd_led},
+      {"gpio", cmd_gpio},
+      {"i2c", cmd_i2c},
   };
   return table;
 }
@@ -34,6 +38,12 @@ constexpr const char* kUsage =
     "  scan [--json]             find the docks in the device registry\n"
     "  menu [--json]             open the status menu headless and print its items\n"
     "  eject --tag TAG [--json]  choose the status-menu item with that tag and run the eject\n"
+    "  flash id|version [--json] | dump [--out FILE] | program --file FILE [--only-changed]\n"
+    "                            the SATA controller's SPI flash (--service N: which controller)\n"
+    "  led on|off|blink|unblink --port N\n"
+    "                            a SATA status LED (port 0 or 1)\n"
+    "  gpio dump                 print the controller's GPIO registers\n"
+    "  i2c write ADDR BYTES...   one write transfer on the controller's I2C pins\n"
     "  ioreg-to-machine DUMP [--out FILE]\n"
     "                            write a machine file from an `ioreg -lw0` dump\n"
     "--ioreg FILE runs on the registry of an `ioreg -l` dump instead of a machine file\n";
@@ -69,6 +79,7 @@ int run(std::vector<std::string_view> args) {
     return kExitUsage;
   }
   if (ioreg_path && !use_dump_machine(context, *ioreg_path)) return kExitUsage;
+  context.machine->driver().set_trace(trace);
   ScopedServices installed(context.machine->services(services()));
   return command->second(context, std::move(args));
 }

@@ -1,6 +1,7 @@
 #include "platform/sim/sim_machine.h"
 
 #include "platform/sim/registry_json.h"
+#include "platform/sim/sim_driver_json.h"
 
 namespace berth::sim {
 
@@ -14,6 +15,9 @@ SimMachine::SimMachine(const MachineFile& file) {
   const json* script_runner = find(file.doc, "script_runner");
   script_runner_ = std::make_unique<SimScriptRunner>(
       script_runner ? ScriptRunnerBehaviour::from_json(*script_runner, "/script_runner") : ScriptRunnerBehaviour{});
+  const json* driver = find(file.doc, "driver");
+  driver_ = std::make_unique<SimDriver>(driver ? driver_from_json(*driver, "/driver", file.base_dir) : DriverConfig{});
+  launcher_ = std::make_unique<SimLauncher>();
 }
 
 SimMachine::SimMachine(const MachineFile& file, RegistryModel registry) : SimMachine(file) {
@@ -29,6 +33,8 @@ Services SimMachine::services(const Services& base) const {
   installed.resources = resources_.get();
   installed.run_loop = run_loop_.get();
   installed.script_runner = script_runner_.get();
+  installed.driver = driver_.get();
+  installed.launcher = launcher_.get();
   return installed;
 }
 

@@ -10,6 +10,8 @@
 #include "platform/sim/sim_resources.h"
 #include "platform/sim/sim_run_loop.h"
 #include "platform/sim/sim_script_runner.h"
+#include "platform/sim/sim_driver.h"
+#include "platform/sim/sim_launcher.h"
 
 namespace berth::sim {
 
@@ -29,6 +31,8 @@ class SimMachine {
   SimResources& resources() { return *resources_; }
   SimRunLoop& run_loop() { return *run_loop_; }
   SimScriptRunner& script_runner() { return *script_runner_; }
+  SimDriver& driver() { return *driver_; }
+  SimLauncher& launcher() { return *launcher_; }
 
  private:
   std::unique_ptr<SimRegistry> registry_;
@@ -36,6 +40,8 @@ class SimMachine {
   std::unique_ptr<SimResources> resources_;
   std::unique_ptr<SimRunLoop> run_loop_;
   std::unique_ptr<SimScriptRunner> script_runner_;
+  std::unique_ptr<SimDriver> driver_;
+  std::unique_ptr<SimLauncher> launcher_;
 };
 
 }  // namespace berth::sim

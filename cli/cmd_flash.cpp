@@ -1,0 +1,90 @@
+// berthctl flash id|version|dump|program: the SATA controller's SPI flash.
+#include <cstring>
+#include <fstream>
+#include <string>
+
+#include "cli/commands.h"
+#include "cli/flash_program.h"
+#include "cli/regctl_session.h"
+#include "lib/regctl/spi_flash.h"
+#include "platform/services.h"
+
+namespace berth::cli {
+namespace {
+
+int flash_id(std::vector<std::string_view> args) {
+  const bool as_json = take_flag(args, "--json");
+  const std::uint32_t service = take_service(args);
+  expect_no_more(args);
+  const auto session = ControllerSession::open(service);
+  if (!session) return kExitFailed;
+  const std::uint32_t id = session->record()->spi_flash_id;
+  if (as_json) print_json({{"spi_flash_id", hex32(id)}});
+  else write_out("spi_flash_id " + hex32(id) + "\n");
+  return kExitOk;
+}
+
+int flash_version(std::vector<std::string_view> args) {
+  const bool as_json = take_flag(args, "--json");
+  const std::uint32_t service = take_service(args);
+  expect_no_more(args);
+  const auto session = ControllerSession::open(service);
+  if (!session) return kExitFailed;
+  sDevice* dev = session->record();
+  if (!get_M9182_BIOS_version(session->connection(), dev)) {
+    write_err("flash version: the version words could not be read\n");
+    return kExitFailed;
+  }
+  const std::string version(dev->bios_ver, strnlen(dev->bios_ver, sizeof dev->bios_ver));
+  if (as_json) print_json({{"bios_ver", version}});
+  else write_out("bios_ver " + version + "\n");
+  return kExitOk;
+}
+
+int dump_to_file(ControllerSession& session, const std::string& path) {
+  std::vector<std::uint8_t> bytes(kFlashSize);
+  if (!read_9182_spi_flash(session.connection(), session.record(), 0, bytes)) {
+    write_err("flash dump: the flash could not be read\n");
+    return kExitFailed;
+  }
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.close();
+  if (!out) {
+    write_err("flash dump: cannot write " + path + "\n");
+    return kExitFailed;
+  }
+  write_out(format("flash dump: %u bytes written to %s\n", kFlashSize, path.c_str()));
+  return kExitOk;
+}
+
+int flash_dump(std::vector<std::string_view> args) {
+  const auto out_path = take_option(args, "--out");
+  const std::uint32_t service = take_service(args);
+  expect_no_more(args);
+  const auto session = ControllerSession::open(service);
+  if (!session) return kExitFailed;
+  if (out_path) return dump_to_file(*session, *out_path);
+  sDevice* dev = session->record();
+  if (spi_flash_dump(dev) != kIOReturnSuccess) return kExitFailed;
+  write_out(format("flash dump: %u bytes written to ", kFlashSize) +
+            format(kFlashDumpPathFormat, static_cast<int>(dev->bus_num), static_cast<int>(dev->dev_num),
+                   static_cast<int>(dev->fun_num)) +
+            "\n");
+  return kExitOk;
+}
+
+}  // namespace
+
+int cmd_flash(CliContext&, std::vector<std::string_view> args) {
+  if (args.empty()) throw UsageError{"flash needs id, version, dump or program"};
+  const std::string_view action = args.front();
+  args.erase(args.begin());
+  if (action == "id") return flash_id(std::move(args));
+  if (action == "version") return flash_version(std::move(args));
+  if (action == "dump") return flash_dump(std::move(args));
+  if (action == "program") return flash_program(std::move(args));
+  throw UsageError{"unknown flash action \"" + std::string(action) + "\" (id, version, dump or program)"};
+}
+
+}  // namespace berth::cli

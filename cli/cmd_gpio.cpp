@@ -1,0 +1,18 @@
+// berthctl gpio dump: the controller's GPIO registers, as the library prints them.
+#include "cli/commands.h"
+#include "cli/regctl_session.h"
+#include "lib/regctl/gpio_i2c.h"
+
+namespace berth::cli {
+
+int cmd_gpio(CliContext&, std::vector<std::string_view> args) {
+  if (args.empty() || args.front() != "dump") throw UsageError{"gpio needs dump"};
+  args.erase(args.begin());
+  const std::uint32_t service = take_service(args);
+  expect_no_more(args);
+  const auto session = ControllerSession::open(service);
+  if (!session) return kExitFailed;
+  return dump_gpio_regs(session->connection(), session->record()) ? kExitOk : kExitFailed;
+}
+
+}  // namespace berth::cli

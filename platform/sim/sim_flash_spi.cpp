@@ -1,0 +1,44 @@
+#include "platform/sim/sim_flash_spi.h"
+
+namespace berth::sim {
+namespace {
+
+constexpr std::uint32_t kStart = 1u << 4;
+constexpr std::uint32_t kDoneClears = (1u << 4) | (1u << 5);
+constexpr std::uint32_t kSendsAddress = 1u << 12;
+
+}  // namespace
+
+SimSpiEngine::SimSpiEngine(SimFlash* flash, std::uint32_t spi_polls, bool stuck_command)
+    : flash_(flash), spi_polls_(spi_polls), stuck_command_(stuck_command) {}
+
+std::uint32_t SimSpiEngine::read(std::uint32_t index) {
+  if (index == kAddress) return address_;
+  if (index == kData) return data_;
+  if (!running_) return command_ & ~kDoneClears;
+  if (!stuck_command_ && running_reads_left_-- <= 1) running_ = false;
+  return command_ & ~kStart;
+}
+
+void SimSpiEngine::write(std::uint32_t index, std::uint32_t value) {
+  if (index == kAddress) address_ = value;
+  else if (index == kData) data_ = value;
+  else if (running_ && (value & kStart)) ++started_while_running_;
+  else if (value & kStart) start(value);
+  else command_ = value;
+}
+
+// The whole transaction happens at once; only its completion is drawn out.
+void SimSpiEngine::start(std::uint32_t word) {
+  command_ = word;
+  ++transactions_;
+  const auto opcode = static_cast<std::uint8_t>(word >> 16);
+  const unsigned byte_count = (word >> 8) & 0xF;
+  const std::uint32_t address = (word & kSendsAddress) ? address_ : 0;
+  const std::uint32_t result = flash_ ? flash_->command(opcode, address, data_, byte_count) : 0;
+  if (word & (1u << 13)) data_ = result;
+  running_ = stuck_command_ || spi_polls_ > 0;
+  running_reads_left_ = spi_polls_;
+}
+
+}  // namespace berth::sim
