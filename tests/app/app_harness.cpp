@@ -1,0 +1,178 @@
+#include "tests/app/app_harness.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <fstream>
+
+#include "platform/services.h"
+#include "tests/support/machine_builder.h"
+
+namespace berth::testing {
+namespace {
+
+json usb_media(std::int64_t unit, const std::string& type) {
+  json props = json::array();
+  if (!type.empty()) props.push_back(prop_str("Type", type));
+  props.push_back(prop_num("BSD Unit", unit));
+  props.push_back(json::array({"Whole", {{"bool", true}}}));
+  return entry("Media", "IOMedia", props);
+}
+
+json usb_controller(const DockSpec& dock, int bus) {
+  json ports = json::array();
+  for (std::size_t p = 0; p < dock.usb.size(); ++p) {
+    json children = json::array();
+    if (dock.usb[p])
+      children.push_back(entry("Drive", "IOUSBHostDevice", json::array(),
+                               json::array({entry("IOBlockStorageDriver", "IOBlockStorageDriver", json::array(),
+                                                  json::array({usb_media(*dock.usb[p], dock.usb_type[p])}))})));
+    ports.push_back(entry("SSP" + std::to_string(p + 1), "AppleUSB30XHCIPort",
+                          json::array({prop_num("PortNum", static_cast<std::int64_t>(p + 1))}), children));
+  }
+  return pci_device("pci1b73,1100", {0x1B73, 0x1100, 0x1B73, 0x1100, std::to_string(bus) + ":0:0"},
+                    json::array({entry("XHC1", "AppleUSBXHCIFL1100", json::array(), ports)}));
+}
+
+json sata_controller(const DockSpec& dock, int bus) {
+  json ports = json::array();
+  for (std::size_t p = 0; p < 3; ++p) {
+    json children = json::array();
+    if (p < dock.sata.size() && dock.sata[p])
+      children.push_back(entry("IOAHCIDevice", "IOAHCIDevice", json::array(),
+                               json::array({entry("Media", "IOMedia", json::array({prop_num("BSD Unit", *dock.sata[p])}))})));
+    ports.push_back(entry("PRT" + std::to_string(p), "AppleAHCIPort", json::array(), children));
+  }
+  return pci_device("pci1b21,612", {0x1B21, 0x0612, 0x1AB6, 0x1060, std::to_string(bus) + ":0:0"},
+                    json::array({entry("AppleAHCI", "AppleAHCI", json::array(), ports)}));
+}
+
+std::string event_flag(bool value) { return value ? "1" : "0"; }
+
+}  // namespace
+
+json dock_roots(const std::vector<DockSpec>& docks) {
+  json roots = json::array();
+  int bus = 100;
+  for (const DockSpec& dock : docks) {
+    json controllers = json::array({usb_controller(dock, bus)});
+    if (dock.type == 10) controllers.push_back(sata_controller(dock, bus + 1));
+    bus += 10;
+    roots.push_back(thunderbolt("UPSB", 0x003D0000 | dock.type, dock.guid_low, controllers));
+  }
+  return roots;
+}
+
+json mounted(const std::string& bsd, const std::string& name, std::uint64_t free_bytes) {
+  return {{"bsd", bsd}, {"volume", {{"name", name}, {"path", "/Volumes/" + name}, {"free_bytes", free_bytes}}}};
+}
+
+json unmounted(const std::string& bsd, const std::string& name) { return {{"bsd", bsd}, {"volume", {{"name", name}}}}; }
+
+std::string app_machine(const std::vector<DockSpec>& docks, json disks, json extra) {
+  json doc{{"registry", {{"roots", dock_roots(docks)}}}, {"disks", std::move(disks)}};
+  for (auto& [key, value] : extra.items()) doc[key] = value;
+  return doc.dump();
+}
+
+ResourceDir::ResourceDir() {
+  std::string pattern = (std::filesystem::temp_directory_path() / "berth-app-resources-XXXXXX").string();
+  if (!mkdtemp(pattern.data())) throw std::runtime_error("cannot make a temporary directory");
+  path_ = pattern;
+  for (const char* name : {"eject", "eject-w", "eject_USB", "eject_USB-w", "eject_eSATA", "eject_eSATA-w"})
+    write_png(std::string(name) + ".png", 24, 24);
+  for (int k = 1; k <= 6; ++k) write_png("unit_" + std::to_string(k) + ".png", 40, 60);
+  write_png("logo-n.png", 128, 96);
+  write_png("logo-n-alt.png", 60, 60);
+  const std::filesystem::path own = BERTH_APP_RESOURCES_DIR;
+  std::filesystem::copy_file(own / "MainMenu.json", path_ / "MainMenu.json");
+  std::filesystem::copy_file(own / "Vantrel_loginitem.scpt", path_ / "Vantrel_loginitem.scpt");
+}
+
+ResourceDir::~ResourceDir() {
+  std::error_code ignored;
+  std::filesystem::remove_all(path_, ignored);
+}
+
+void ResourceDir::write_png(const std::string& file, std::uint32_t width, std::uint32_t height) {
+  const auto be = [](std::uint32_t v) {
+    return std::string{static_cast<char>(v >> 24), static_cast<char>(v >> 16), static_cast<char>(v >> 8),
+                       static_cast<char>(v)};
+  };
+  std::ofstream out(path_ / file, std::ios::binary);
+  out << std::string("\x89PNG\r\n\x1A\n", 8) << be(13) << "IHDR" << be(width) << be(height)
+      << std::string("\x08\x06\x00\x00\x00", 5) << be(0);
+}
+
+void ResourceDir::remove(const std::string& file) { std::filesystem::remove(path_ / file); }
+
+void EventLog::status_item_changed(const app::StatusItem& item) {
+  const std::string line = "status item enabled=" + event_flag(item.is_enabled());
+  if (lines.empty() || lines.back() != line) lines.push_back(line);
+}
+
+void EventLog::window_changed(const app::Window& window) {
+  lines.push_back("window visible=" + event_flag(window.is_visible()));
+}
+
+void EventLog::text_field_changed(const app::TextField& field) { lines.push_back("message " + field.string_value()); }
+
+void EventLog::indicator_changed(const app::ProgressIndicator& indicator) {
+  lines.push_back("indicator animating=" + event_flag(indicator.is_animating()));
+}
+
+void EventLog::alert_shown(const app::Alert& alert) { lines.push_back("alert " + alert.message); }
+
+AppHarness::AppHarness(const std::string& machine_json, const std::function<void(ResourceDir&)>& adjust)
+    : sim_(SimFixture::from_json(machine_json)) {
+  if (adjust) adjust(resources_);
+  sim_.machine().resources().set_default_resource_directory(resources_.path());
+  headless_ = std::make_unique<app::HeadlessApp>();
+  if (!headless_->launched()) throw std::runtime_error("launch failed: " + headless_->error());
+  headless_->application().add_observer(&events_);
+}
+
+AppHarness::~AppHarness() = default;
+
+std::string runs_text(const app::AttributedString& title) {
+  std::string text;
+  for (const app::AttributedRun& run : title.runs()) {
+    if (const auto* image = std::get_if<app::ImageRun>(&run)) {
+      text += "[" + (image->image ? image->image->name() : std::string("?")) + "]";
+      continue;
+    }
+    const auto& part = std::get<app::TextRun>(run);
+    text += "'" + part.text + "'";
+    if (part.font_size) text += format("@%g", *part.font_size);
+    if (part.baseline_offset) text += format("/%g", *part.baseline_offset);
+  }
+  return text;
+}
+
+std::vector<std::string> AppHarness::menu_lines() {
+  std::vector<std::string> lines;
+  for (const auto& item : menu().items()) {
+    if (item->is_separator()) {
+      lines.push_back("---");
+      continue;
+    }
+    std::string line = format("%08llX %s ", static_cast<unsigned long long>(item->tag()), item->is_enabled() ? "on " : "off");
+    line += item->attributed_title() ? runs_text(*item->attributed_title()) : item->title();
+    if (!item->tool_tip().empty()) line += " | " + item->tool_tip();
+    lines.push_back(line);
+  }
+  return lines;
+}
+
+std::vector<std::string> AppHarness::open_menu_lines() {
+  EXPECT_TRUE(headless_->open_status_menu());
+  return menu_lines();
+}
+
+void AppHarness::eject(std::int64_t tag) {
+  ASSERT_TRUE(headless_->open_status_menu());
+  ASSERT_TRUE(headless_->choose(tag)) << "no enabled item tagged " << tag;
+  ASSERT_TRUE(headless_->run_until_idle(10.0));
+}
+
+}  // namespace berth::testing
