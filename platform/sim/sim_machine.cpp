@@ -15,6 +15,9 @@ SimMachine::SimMachine(const MachineFile& file) {
   const json* script_runner = find(file.doc, "script_runner");
   script_runner_ = std::make_unique<SimScriptRunner>(
       script_runner ? ScriptRunnerBehaviour::from_json(*script_runner, "/script_runner") : ScriptRunnerBehaviour{});
+  const json* tools = find(file.doc, "tools");
+  tools_ = tools ? std::make_unique<SimTools>(*tools, "/tools") : std::make_unique<SimTools>();
+  if (tools) resources_->place_tools(SimTools::directory());
   const json* driver = find(file.doc, "driver");
   driver_ = std::make_unique<SimDriver>(driver ? driver_from_json(*driver, "/driver", file.base_dir) : DriverConfig{});
   launcher_ = std::make_unique<SimLauncher>();
@@ -33,6 +36,7 @@ Services SimMachine::services(const Services& base) const {
   installed.resources = resources_.get();
   installed.run_loop = run_loop_.get();
   installed.script_runner = script_runner_.get();
+  installed.processes = &tools_->processes();
   installed.driver = driver_.get();
   installed.launcher = launcher_.get();
   return installed;

@@ -10,6 +10,7 @@
 #include "platform/sim/sim_resources.h"
 #include "platform/sim/sim_run_loop.h"
 #include "platform/sim/sim_script_runner.h"
+#include "platform/sim/sim_tools.h"
 #include "platform/sim/sim_driver.h"
 #include "platform/sim/sim_launcher.h"
 
@@ -31,6 +32,7 @@ class SimMachine {
   SimResources& resources() { return *resources_; }
   SimRunLoop& run_loop() { return *run_loop_; }
   SimScriptRunner& script_runner() { return *script_runner_; }
+  SimTools& tools() { return *tools_; }
   SimDriver& driver() { return *driver_; }
   SimLauncher& launcher() { return *launcher_; }
 
@@ -40,6 +42,7 @@ class SimMachine {
   std::unique_ptr<SimResources> resources_;
   std::unique_ptr<SimRunLoop> run_loop_;
   std::unique_ptr<SimScriptRunner> script_runner_;
+  std::unique_ptr<SimTools> tools_;
   std::unique_ptr<SimDriver> driver_;
   std::unique_ptr<SimLauncher> launcher_;
 };

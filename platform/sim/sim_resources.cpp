@@ -32,12 +32,18 @@ SimResources::SimResources(const json& section, std::string_view place, const st
       strings_[key] = require_string(text, place_of(strings_place, key));
   }
   system_utility_directory_ = string_member(section, "system_utility_directory", place, system_utility_directory_);
+  system_utility_directory_given_ = find(section, "system_utility_directory") != nullptr;
   port_injector_plist_ = string_member(section, "port_injector_plist", place, "");
   if (!port_injector_plist_.empty()) port_injector_plist_ = (base_dir / port_injector_plist_).string();
 }
 
 void SimResources::set_default_resource_directory(const std::filesystem::path& directory) {
   if (!resource_directory_given_) resource_directory_ = directory;
+}
+
+void SimResources::place_tools(const std::filesystem::path& directory) {
+  if (!system_utility_directory_given_) system_utility_directory_ = directory.string();
+  set_default_resource_directory(directory);
 }
 
 std::optional<std::string> SimResources::path_for_resource(std::string_view name, std::string_view type) {

@@ -27,6 +27,10 @@ class SimResources final : public ResourcesPort {
 
   // The host program's own resource directory, used when the machine file names none.
   void set_default_resource_directory(const std::filesystem::path& directory);
+  // Puts the stand-ins of the outside programs where drive identification looks for
+  // them: `directory` becomes the system utility directory and the resource directory,
+  // each unless the machine file names its own.
+  void place_tools(const std::filesystem::path& directory);
 
  private:
   std::string bundle_path_ = "/Applications/Vantrel Berthline Utility.app";
@@ -36,6 +40,7 @@ class SimResources final : public ResourcesPort {
   std::map<std::string, std::optional<std::string>, std::less<>> resource_paths_;
   std::map<std::string, std::string, std::less<>> strings_;
   std::string system_utility_directory_ = "/usr/sbin";
+  bool system_utility_directory_given_ = false;
   std::string port_injector_plist_;
 };
 

@@ -1,0 +1,77 @@
+#include "platform/sim/sim_tools.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace berth::sim {
+namespace {
+
+constexpr const char* kToolsFileVariable = "BERTH_SIM_TOOLS";
+
+// An answer is the text a tool prints, or {"text", "sleep" seconds, "hang"}.
+void check_answer(const json& answer, std::string_view place) {
+  if (answer.is_string()) return;
+  require_object(answer, place);
+  if (const json* text = find(answer, "text")) require_string(*text, place_of(place, "text"));
+  if (const json* hang = find(answer, "hang")) require_bool(*hang, place_of(place, "hang"));
+  if (const json* sleep = find(answer, "sleep")) {
+    const std::string sleep_place = place_of(place, "sleep");
+    if (!sleep->is_number()) throw MachineFileError(sleep_place, "expected a number of seconds");
+    if (sleep->get<double>() < 0) throw MachineFileError(sleep_place, "a time cannot be negative");
+  }
+}
+
+void check_section(const json& section, std::string_view place) {
+  require_object(section, place);
+  if (const json* listing = find(section, "diskutil_list")) check_answer(*listing, place_of(place, "diskutil_list"));
+  const json* reports = find(section, "reports");
+  if (!reports) return;
+  const std::string reports_place = place_of(place, "reports");
+  for (const auto& [device, report] : require_object(*reports, reports_place).items()) {
+    const std::string report_place = place_of(reports_place, device);
+    require_object(report, report_place);
+    for (const char* tool : {"ltr", "full"})
+      if (const json* answer = find(report, tool)) check_answer(*answer, place_of(report_place, tool));
+  }
+}
+
+// Writes the section to a new private file; its path.
+std::string write_tools_file(const json& section, std::string_view place) {
+  std::string path = (std::filesystem::temp_directory_path() / "berth-tools-XXXXXX").string();
+  const int fd = ::mkstemp(path.data());  // creates the file with mode 0600
+  if (fd < 0) throw MachineFileError(std::string(place), std::string("cannot write the tools file: ") + std::strerror(errno));
+  const std::string text = section.dump();
+  std::size_t written = 0;
+  while (written < text.size()) {
+    const ssize_t n = ::write(fd, text.data() + written, text.size() - written);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    written += static_cast<std::size_t>(n);
+  }
+  ::close(fd);
+  if (written != text.size()) {
+    ::unlink(path.c_str());
+    throw MachineFileError(std::string(place), "cannot write the tools file " + path);
+  }
+  return path;
+}
+
+}  // namespace
+
+SimTools::SimTools() : processes_(std::make_unique<PosixProcesses>()) {}
+
+SimTools::SimTools(const json& section, std::string_view place) {
+  check_section(section, place);
+  tools_file_ = write_tools_file(section, place);
+  processes_ = std::make_unique<PosixProcesses>(std::vector<std::string>{std::string(kToolsFileVariable) + "=" + tools_file_});
+}
+
+SimTools::~SimTools() {
+  if (!tools_file_.empty()) ::unlink(tools_file_.c_str());
+}
+
+std::filesystem::path SimTools::directory() { return BERTH_SIM_TOOLS_DIR; }
+
+}  // namespace berth::sim

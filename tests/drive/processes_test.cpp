@@ -1,0 +1,115 @@
+// The POSIX processes backend with real child processes: prompt exit, the time limit
+// and termination, output larger than a pipe holds, and nothing left behind.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cerrno>
+#include <chrono>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "platform/posix/posix_processes.h"
+
+namespace berth {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double seconds_since(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
+
+std::unique_ptr<Task> shell(PosixProcesses& processes, const std::string& script) {
+  const std::vector<std::string> arguments{"-c", script};
+  return processes.launch("/bin/sh", arguments);
+}
+
+std::size_t open_descriptors() {
+  std::size_t count = 0;
+  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) ++count;
+  return count;
+}
+
+// True when this process has no child left, exited or not.
+bool no_children_left() {
+  int status = 0;
+  return ::waitpid(-1, &status, WNOHANG) < 0 && errno == ECHILD;
+}
+
+TEST(PosixProcesses, AProgramThatEndsAtOnceIsNoticedInMilliseconds) {
+  PosixProcesses processes;
+  const auto start = Clock::now();
+  auto task = shell(processes, "echo ready");
+  ASSERT_TRUE(task);
+  EXPECT_TRUE(task->wait_for_exit(10.0));
+  EXPECT_LT(seconds_since(start), 0.5);
+  EXPECT_FALSE(task->is_running());
+  EXPECT_EQ(task->read_output(), "ready\n");
+}
+
+TEST(PosixProcesses, AHangingProgramTimesOutAtTheLimitAndIsTerminated) {
+  PosixProcesses processes;
+  auto task = shell(processes, "exec sleep 30");
+  ASSERT_TRUE(task);
+  const auto start = Clock::now();
+  EXPECT_FALSE(task->wait_for_exit(0.3));
+  const double waited = seconds_since(start);
+  EXPECT_GE(waited, 0.29);
+  EXPECT_LT(waited, 1.5);
+  EXPECT_TRUE(task->is_running());
+  task->terminate();
+  EXPECT_FALSE(task->is_running());
+  EXPECT_LT(seconds_since(start), 2.0);
+}
+
+TEST(PosixProcesses, OutputLargerThanAPipeIsDrainedWhileWaitingAndReadWhole) {
+  PosixProcesses processes;
+  // 3 MB, far beyond what a pipe holds: without draining the writer would block.
+  auto task = shell(processes, "head -c 3000000 /dev/zero | tr '\\0' 'x'; echo end");
+  ASSERT_TRUE(task);
+  ASSERT_TRUE(task->wait_for_exit(10.0));
+  const std::string output = task->read_output();
+  EXPECT_EQ(output.size(), 3000004u);
+  EXPECT_EQ(output.substr(output.size() - 4), "end\n");
+}
+
+TEST(PosixProcesses, AProgramThatClosesItsOutputEarlyStillRunsUntilItEnds) {
+  PosixProcesses processes;
+  auto task = shell(processes, "exec >&-; sleep 0.3");
+  ASSERT_TRUE(task);
+  EXPECT_FALSE(task->wait_for_exit(0.1));
+  EXPECT_TRUE(task->wait_for_exit(5.0));
+}
+
+TEST(PosixProcesses, AProgramThatCannotBeStartedGivesNoTask) {
+  PosixProcesses processes;
+  EXPECT_EQ(processes.launch("/nonexistent/diskutil", {}), nullptr);
+}
+
+TEST(PosixProcesses, ChildrenGetTheExtraEnvironmentAndNoTerminalInput) {
+  PosixProcesses processes({"BERTH_TEST_VALUE=from the sim"});
+  auto task = shell(processes, "printf '%s|' \"$BERTH_TEST_VALUE\"; cat");
+  ASSERT_TRUE(task);
+  ASSERT_TRUE(task->wait_for_exit(5.0));
+  EXPECT_EQ(task->read_output(), "from the sim|");
+}
+
+TEST(PosixProcesses, NoZombieAndNoDescriptorIsLeftBehind) {
+  PosixProcesses processes;
+  const std::size_t before = open_descriptors();
+  {
+    auto ended = shell(processes, "true");
+    auto running = shell(processes, "exec sleep 30");
+    auto ignored = shell(processes, "trap '' TERM; echo armed; while :; do sleep 0.05; done");
+    ASSERT_TRUE(ended && running && ignored);
+    ASSERT_TRUE(ended->wait_for_exit(5.0));
+    // Wait until the trap is set before the task is destroyed.
+    const auto start = Clock::now();
+    while (ignored->read_output().empty() && seconds_since(start) < 5) ignored->wait_for_exit(0.01);
+  }  // destroying a running task terminates it, killing it when it ignores the request
+  EXPECT_TRUE(no_children_left());
+  EXPECT_EQ(open_descriptors(), before);
+}
+
+}  // namespace
+}  // namespace berth

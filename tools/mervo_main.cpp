@@ -1,0 +1,4 @@
+// The simulated machine's "Mervo": see sim_tool.h.
+#include "tools/sim_tool.h"
+
+int main(int argc, char** argv) { return berth::tools::run_sim_tool(berth::tools::SimTool::mervo, argc, argv); }
