@@ -155,13 +155,14 @@ TEST_F(DriveTest, ProductMediaNamesAreFoundAsSubstrings) {
 }
 
 TEST_F(DriveTest, ADiskWithoutDescriptionOrSessionIsNoCandidate) {
-  fixture_.emplace(SimFixture::from_json(
-      R"({"disks": [{"bsd": "disk4", "media_name": "Vantrel Zel Caddy", "description": false}]})"));
+  install_json(R"({"disks": [{"bsd": "disk4", "media_name": "Vantrel Zel Caddy", "description": false}]})");
   EXPECT_FALSE(GetDescription(4));
+  EXPECT_EQ(fixture_->machine().disks().disk_arbitration().counts().lookups, 1u);
   EXPECT_EQ(fixture_->machine().disks().disk_arbitration().counts().held(), 0u);
-  fixture_.emplace(SimFixture::from_json(
-      R"({"disks": [{"bsd": "disk4", "media_name": "Vantrel Zel Caddy"}], "disk_arbitration": {"session": "fail"}})"));
+  install_json(R"({"disks": [{"bsd": "disk4", "media_name": "Vantrel Zel Caddy"}],
+                   "disk_arbitration": {"session": "fail"}})");
   EXPECT_FALSE(GetDescription(4));
+  EXPECT_EQ(fixture_->machine().disks().disk_arbitration().counts().lookups, 0u);
 }
 
 }  // namespace

@@ -24,8 +24,11 @@ class DriveTest : public ::testing::Test {
   }
   void TearDown() override { gToolTimeoutSeconds = kToolTimeoutSeconds; }
 
-  SimFixture& install(const DriveMachine& machine) {
-    fixture_.emplace(SimFixture::from_json(machine.text()));
+  SimFixture& install(const DriveMachine& machine) { return install_json(machine.text()); }
+  // The machine before goes first: its ports must not be restored over the new ones.
+  SimFixture& install_json(const std::string& text) {
+    fixture_.reset();
+    fixture_.emplace(SimFixture::from_json(text));
     return *fixture_;
   }
 

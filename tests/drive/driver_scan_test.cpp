@@ -1,0 +1,211 @@
+// The driver-based scan on a simulated register-control driver: dock records from the
+// driver services and the SATA candidates, the walk's failures, and the drive products
+// appended after the docks.
+#include <cstring>
+
+#include "lib/regctl/driver_scan.h"
+#include "tests/drive/drive_test_support.h"
+
+namespace berth {
+namespace {
+
+using namespace berth::testing;
+
+constexpr std::uint32_t kDockGuid = 0x003D000A;
+
+json service(std::uint32_t bus, json extra = json::object()) {
+  json node{{"bus", bus}, {"dev", 0}, {"fun", 0}, {"vid", "0x1B21"}, {"did", "0x0612"}, {"sub_vid", "0x1AB6"},
+            {"sub_did", "0x1060"},
+            {"flash", {{"id", "0x001330EF"}, {"bytes_at", {{{"address", "0x10007"}, {"text", "V1.0.20-R06"}}}}}}};
+  node.update(extra);
+  return node;
+}
+
+// A SATA candidate as the registry scan leaves it.
+sCandidateM91xxDev& add_candidate(const std::string& pcidebug, std::uint32_t guid_high = kDockGuid,
+                                  std::uint32_t vid = 0x1B21, std::uint32_t did = 0x0612) {
+  sCandidateM91xxDev& c = gCandidateM91xxDeviceList[gCandidateM91xxDevCnt++];
+  std::strncpy(c.pcidebug, pcidebug.c_str(), sizeof c.pcidebug - 1);
+  c.VID = vid;
+  c.DID = did;
+  c.isGUIDValid = 1;
+  c.service_thunderbolt = 0x77;
+  c.TB_GUID_high = guid_high;
+  c.TB_GUID_low = 0x12345678;
+  return c;
+}
+
+void set_port(sCandidateM91xxDev& c, std::uint32_t port, const char* model, const char* serial, std::uint32_t unit) {
+  std::strncpy(c.model[port], model, 127);
+  std::strncpy(c.SN[port], serial, 127);
+  c.has_disk[port] = 1;
+  c.BSD_unit[port] = unit;
+}
+
+class DriverScanTest : public DriveTest {
+ protected:
+  // A machine with these driver services and, unless given, a disk utility that lists
+  // no disk.
+  SimFixture& install_driver(json services, const DriveMachine& drives = DriveMachine()) {
+    json doc = json::parse(drives.text());
+    doc["driver"] = {{"services", std::move(services)}};
+    return install_json(doc.dump());
+  }
+
+  std::uint32_t scan() {
+    std::uint32_t count = 0;
+    EXPECT_EQ(scan_by_kVantrelRegCtl(&count), kIOReturnSuccess);
+    return count;
+  }
+
+  std::string err() { return fixture_->console().err(); }
+};
+
+TEST_F(DriverScanTest, ADockTakesTheDriversIdentityAndItsCandidatesDisks) {
+  install_driver(json::array({service(134)}));
+  sCandidateM91xxDev& c = add_candidate("134:0:0");
+  set_port(c, 0, "Model Only", "", 3);
+  set_port(c, 1, "Vantrel Archive 4TB", "VA4T00123", 5);
+  set_port(c, 2, "", "SerialOnly", 6);
+  ASSERT_EQ(scan(), 1u);
+  const sDeviceSlot& slot = vtr_device_list[0];
+  const sDevice& dev = slot.dev;
+  EXPECT_EQ(slot.valid, 1);
+  EXPECT_NE(dev.service, 0u);
+  EXPECT_EQ(dev.dev_kind, 1u);
+  EXPECT_EQ(dev.is_drive_product, 0);
+  EXPECT_EQ(dev.bus_num, 134u);
+  EXPECT_EQ(dev.VID, 0x1B21u);
+  EXPECT_EQ(dev.DID, 0x0612u);
+  EXPECT_EQ(dev.SUB_VID, 0x1AB6u);
+  EXPECT_EQ(dev.SUB_DID, 0x1060u);
+  EXPECT_EQ(dev.spi_flash_id, 0x001330EFu);
+  EXPECT_EQ(text_of(dev.bios_ver), "V1.0.20-R06");
+  EXPECT_EQ(dev.sata_disk[0].bsd_unit, kNoDisk) << "no serial: no unit";
+  EXPECT_EQ(text_of(dev.sata_disk[0].model), "Model Only");
+  EXPECT_EQ(dev.sata_disk[1].bsd_unit, 5u);
+  EXPECT_EQ(text_of(dev.sata_disk[1].serial), "VA4T00123");
+  EXPECT_EQ(dev.sata_disk[2].bsd_unit, 6u) << "a serial without a model keeps its unit";
+  EXPECT_EQ(dev.sata_disk[3].bsd_unit, kNoDisk);
+  EXPECT_EQ(dev.disk_cnt, 2u) << "only ports with a model count";
+  EXPECT_EQ(dev.isGUIDValid, 1u);
+  EXPECT_EQ(dev.TB_GUID_high, kDockGuid);
+  EXPECT_EQ(dev.TB_GUID_low, 0x12345678u);
+  EXPECT_EQ(dev.service_thunderbolt, 0x77u);
+  EXPECT_EQ(fixture_->machine().driver().open_connections(), 0u);
+}
+
+TEST_F(DriverScanTest, TheCandidatesDiskCountGrowsWithEveryScan) {
+  install_driver(json::array({service(134)}));
+  set_port(add_candidate("134:0:0"), 1, "Disk", "S1", 5);
+  ASSERT_EQ(scan(), 1u);
+  ASSERT_EQ(scan(), 1u);
+  EXPECT_EQ(gCandidateM91xxDeviceList[0].disk_cnt, 2u);
+  EXPECT_EQ(vtr_device_list[0].dev.disk_cnt, 2u);
+}
+
+TEST_F(DriverScanTest, OnlyAnExactLocationAndADocksIdentityMatch) {
+  install_driver(json::array({service(134)}));
+  add_candidate("134:0:0 ");
+  add_candidate("134:0:00");
+  add_candidate("134:0:0", 0x003E000A);
+  add_candidate("134:0:0", kDockGuid, 0x8086);
+  add_candidate("134:0:0", kDockGuid, 0x1B21, 0x0611);
+  add_candidate("134:0:0").isGUIDValid = 0;
+  EXPECT_EQ(scan(), 0u);
+  EXPECT_EQ(vtr_device_list[0].valid, 0);
+}
+
+TEST_F(DriverScanTest, ALaterMatchingCandidateOverwritesAnEarlierOne) {
+  install_driver(json::array({service(134)}));
+  set_port(add_candidate("134:0:0"), 0, "First", "F1", 3);
+  sCandidateM91xxDev& second = add_candidate("134:0:0");
+  second.TB_GUID_low = 0xCAFE;
+  set_port(second, 0, "Second", "S2", 4);
+  ASSERT_EQ(scan(), 1u);
+  EXPECT_EQ(text_of(vtr_device_list[0].dev.sata_disk[0].model), "Second");
+  EXPECT_EQ(vtr_device_list[0].dev.sata_disk[0].bsd_unit, 4u);
+  EXPECT_EQ(vtr_device_list[0].dev.TB_GUID_low, 0xCAFEu);
+}
+
+TEST_F(DriverScanTest, AServiceOutsideTheCandidatesCostsNoSlotAndLeavesItAlone) {
+  install_driver(json::array({service(7), service(134, {{"did", "0x9182"}})}));
+  add_candidate("134:0:0", kDockGuid, 0x1B21, 0x9182);
+  ASSERT_EQ(scan(), 1u);
+  EXPECT_EQ(vtr_device_list[0].dev.bus_num, 134u);
+  EXPECT_EQ(vtr_device_list[0].dev.DID, 0x9182u);
+  EXPECT_EQ(vtr_device_list[1].dev.bus_num, 0u);
+  EXPECT_EQ(vtr_device_list[1].valid, 0);
+}
+
+TEST_F(DriverScanTest, AServiceThatCannotBeOpenedIsSkipped) {
+  install_driver(json::array({service(134, {{"open_status", "0xE00002C2"}}), service(135)}));
+  add_candidate("134:0:0");
+  add_candidate("135:0:0");
+  ASSERT_EQ(scan(), 1u);
+  EXPECT_EQ(vtr_device_list[0].dev.bus_num, 135u);
+}
+
+TEST_F(DriverScanTest, AFailedQueryEndsTheWalkWithTheDocksFoundSoFar) {
+  install_driver(json::array({service(134), service(135, {{"faults", {{"fail_selector", 10}}}}), service(136)}));
+  add_candidate("134:0:0");
+  add_candidate("135:0:0");
+  add_candidate("136:0:0");
+  ASSERT_EQ(scan(), 1u);
+  const std::string line = format("service=%x, scan_by_kVantrelRegCtl:My_get_vid_did Err\n",
+                                  static_cast<unsigned>(vtr_device_list[0].dev.service + 1));
+  EXPECT_NE(err().find(line), std::string::npos) << err();
+  EXPECT_EQ(vtr_device_list[1].valid, 0);
+  EXPECT_EQ(fixture_->machine().driver().open_connections(), 0u);
+}
+
+TEST_F(DriverScanTest, EachFailedQueryHasItsOwnLine) {
+  for (const auto& [selector, name] : {std::pair{9, "My_get_bus_dev_fun_num"}, std::pair{7, "get_VID_DID_9182_spi_flash"}}) {
+    install_driver(json::array({service(134, {{"faults", {{"fail_selector", selector}}}})}));
+    add_candidate("134:0:0");
+    EXPECT_EQ(scan(), 0u);
+    EXPECT_NE(err().find(std::string("scan_by_kVantrelRegCtl:") + name + " Err\n"), std::string::npos) << err();
+  }
+}
+
+TEST_F(DriverScanTest, ServicesThatCannotBeListedLeaveTheCountAlone) {
+  install_json(R"({"driver": {"matching_status": "0xE00002C7", "services": []}})");
+  std::uint32_t count = 77;
+  EXPECT_EQ(scan_by_kVantrelRegCtl(&count), kIOReturnError);
+  EXPECT_EQ(count, 77u);
+  EXPECT_EQ(err(), "IOServiceGetMatchingServices returned 0xe00002c7\n\n");
+}
+
+TEST_F(DriverScanTest, WithoutServicesTheCountIsTheDriveProducts) {
+  install_driver(json::array(), DriveMachine().drive(4, Report{}));
+  ASSERT_EQ(scan(), 1u);
+  EXPECT_EQ(vtr_device_list[0].dev.is_drive_product, 1);
+  EXPECT_EQ(vtr_device_list[0].dev.sata_disk[0].bsd_unit, 4u);
+}
+
+TEST_F(DriverScanTest, DriveProductsFollowTheDocksAndASlotOnceADriveBecomesADock) {
+  install_driver(json::array({service(134)}), DriveMachine().drive(4, Report{}));
+  add_candidate("134:0:0");
+  vtr_device_list[0].dev.is_drive_product = 1;
+  vtr_device_list[0].dev.dev_kind = 3;
+  ASSERT_EQ(scan(), 2u);
+  EXPECT_EQ(vtr_device_list[0].dev.is_drive_product, 0);
+  EXPECT_EQ(vtr_device_list[0].dev.dev_kind, 1u);
+  EXPECT_EQ(vtr_device_list[1].dev.is_drive_product, 1);
+  EXPECT_EQ(vtr_device_list[1].dev.bus_num, 4u);
+}
+
+TEST_F(DriverScanTest, TheSixteenthDockEndsTheWalkAndLeavesNoRoomForDrives) {
+  json services = json::array();
+  for (std::uint32_t bus = 100; bus < 117; ++bus) services.push_back(service(bus));
+  install_driver(services, DriveMachine().drive(4, Report{}));
+  for (std::uint32_t bus = 100; bus < 117; ++bus) add_candidate(std::to_string(bus) + ":0:0");
+  ASSERT_EQ(scan(), 16u);
+  EXPECT_NE(err().find("scan_by_kVantrelRegCtl Err9"), std::string::npos);
+  EXPECT_EQ(fixture_->machine().driver().connections_opened(), 16u);
+  EXPECT_EQ(vtr_device_list[15].dev.bus_num, 115u);
+  EXPECT_EQ(vtr_device_list[15].dev.is_drive_product, 0);
+}
+
+}  // namespace
+}  // namespace berth
