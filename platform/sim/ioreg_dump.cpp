@@ -112,16 +112,8 @@ class TreeBuilder {
     const Open& current = owner(line, kPropertyIndent, "a property line");
     if (block_ != Block::open) fail("a property line outside a property block");
     const std::size_t first_line = lines_.number();
-    std::string content(line.content);
     try {
-      auto property = ioreg::read_property(content, line.clipped);
-      while (!property) {
-        const auto more = lines_.next();
-        if (!more) throw IoregDumpError(first_line, "the dump ends inside the text value that starts here");
-        content.append("\n").append(*more);
-        property = ioreg::read_property(content, false);
-      }
-      current.entry->props.push_back(std::move(*property));
+      current.entry->props.push_back(ioreg::read_property(line.content, line.clipped, [this] { return lines_.next(); }));
     } catch (const ioreg::ValueError& error) {
       throw IoregDumpError(first_line, error.what());
     }

@@ -86,13 +86,21 @@ std::optional<std::vector<std::uint8_t>> printable_bytes(std::string_view inner)
   }
 }
 
-// The input ended inside a text: a line break in it carries it on to the next line.
-struct OpenText {};
+constexpr const char* kEndsInsideText = "the dump ends inside the text value that starts here";
 
-// Steps over a value nested in a dictionary, array or set, checking its shape.
+// The next line of the dump, as the continuation of a text with a line break in it.
+void append_next_line(std::string& text, const NextLine& next_line) {
+  const auto line = next_line();
+  if (!line) throw ValueError(kEndsInsideText);
+  text += '\n';
+  text += *line;
+}
+
+// Steps over a value nested in a dictionary, array or set, checking its shape; a text
+// without its closing quote on this line takes the next lines in.
 class NestedScanner {
  public:
-  explicit NestedScanner(std::string_view text) : text_(text) {}
+  NestedScanner(std::string& text, const NextLine& next_line) : text_(text), next_line_(next_line) {}
 
   void value(std::size_t depth) {
     if (depth > kMaxNesting) throw ValueError("values nested more than " + std::to_string(kMaxNesting) + " deep");
@@ -129,7 +137,11 @@ class NestedScanner {
     ++pos_;
     for (;;) {
       const auto quote = text_.find('"', pos_);
-      if (quote == std::string_view::npos) throw OpenText{};
+      if (quote == std::string::npos) {
+        pos_ = text_.size();
+        append_next_line(text_, next_line_);
+        continue;
+      }
       pos_ = quote + 1;
       if (at_end() || followers.find(peek()) != std::string_view::npos) return;
     }
@@ -177,7 +189,8 @@ class NestedScanner {
     word_value(text_.substr(start, pos_ - start));
   }
 
-  std::string_view text_;
+  std::string& text_;
+  const NextLine& next_line_;
   std::size_t pos_ = 0;
 };
 
@@ -190,26 +203,26 @@ PropertyValue data_value(std::string_view text) {
   return PropertyValue::make_other(std::string(text));
 }
 
-std::optional<PropertyValue> collection_value(std::string_view text) {
-  NestedScanner scanner(text);
-  try {
-    scanner.value(0);
-  } catch (const OpenText&) {
-    return std::nullopt;
-  }
+PropertyValue collection_value(std::string text, const NextLine& next_line) {
+  NestedScanner scanner(text, next_line);
+  scanner.value(0);
   if (!scanner.at_end()) throw ValueError("unexpected text after the value");
-  return PropertyValue::make_other(std::string(text));
+  return PropertyValue::make_other(std::move(text));
+}
+
+// A text ends with the first line that ends in a quote.
+PropertyValue text_until_closed(std::string text, const NextLine& next_line) {
+  while (text.size() < 2 || !text.ends_with('"')) append_next_line(text, next_line);
+  return text_value(std::string_view(text).substr(1, text.size() - 2));
 }
 
 // A whole (unclipped) value, which runs to the end of the line.
-std::optional<PropertyValue> read_value(std::string_view text) {
+PropertyValue read_value(std::string_view text, const NextLine& next_line) {
   if (text.empty()) return PropertyValue::make_other();
   switch (text.front()) {
-    case '"':
-      if (text.size() < 2 || !text.ends_with('"')) return std::nullopt;
-      return text_value(text.substr(1, text.size() - 2));
+    case '"': return text_until_closed(std::string(text), next_line);
     case '<': return data_value(text);
-    case '{': case '(': case '[': return collection_value(text);
+    case '{': case '(': case '[': return collection_value(std::string(text), next_line);
     default: return word_value(text);
   }
 }
@@ -225,7 +238,7 @@ Property clipped_key_only(std::string_view content) {
 
 }  // namespace
 
-std::optional<Property> read_property(std::string_view content, bool clipped) {
+Property read_property(std::string_view content, bool clipped, const NextLine& next_line) {
   const auto separator = content.find(kKeySeparator, 1);
   if (separator == std::string_view::npos) {
     if (clipped) return clipped_key_only(content);
@@ -234,9 +247,7 @@ std::optional<Property> read_property(std::string_view content, bool clipped) {
   PropertyValue key = text_value(content.substr(1, separator - 1));
   const auto value_text = content.substr(separator + kKeySeparator.size());
   if (clipped) return Property{std::move(key), clipped_value(value_text)};
-  auto value = read_value(value_text);
-  if (!value) return std::nullopt;
-  return Property{std::move(key), std::move(*value)};
+  return Property{std::move(key), read_value(value_text, next_line)};
 }
 
 }  // namespace berth::sim::ioreg

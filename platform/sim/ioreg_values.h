@@ -9,6 +9,7 @@
 //                               values of another kind, kept as printed
 // A value that the line's clipping cut is another kind too, kept as printed with the
 // clip mark: neither a cut text nor cut data nor a cut number passes for a whole one.
+#include <functional>
 #include <optional>
 #include <stdexcept>
 #include <string_view>
@@ -22,9 +23,12 @@ struct ValueError : std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-// Reads the content of a property line. nullopt when the value is a text that holds a
-// line break, so that the next line of the dump carries it on; the caller then appends
-// "\n" and that line and asks again. Throws ValueError for anything malformed.
-std::optional<Property> read_property(std::string_view content, bool clipped);
+// The next raw line of the dump, nullopt after the last.
+using NextLine = std::function<std::optional<std::string_view>()>;
+
+// Reads the content of a property line. A text value that holds a line break carries
+// on to the following lines of the dump, which next_line gives. Throws ValueError for
+// anything malformed, and when the dump ends inside a text.
+Property read_property(std::string_view content, bool clipped, const NextLine& next_line);
 
 }  // namespace berth::sim::ioreg

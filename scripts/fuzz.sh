@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# Builds the ioreg dump fuzzer (libFuzzer with AddressSanitizer and UBSan, Debian's
+# clang) in build-fuzz/ and runs it for SECONDS (default 60). The three real dumps of
+# tests/ioreg/dumps/ are run whole first, then cut into pieces (an entry line and the
+# lines after it) that seed the fuzzing. A crash, leak or hang fails the script; the
+# input that caused it is left in build-fuzz/crashes/.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+seconds="${1:-60}"
+
+scripts/install-deps.sh
+packages=(clang-14 libclang-rt-14-dev)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo="sudo"
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}"
+fi
+
+dir=build-fuzz
+cmake -S . -B "$dir" -DCMAKE_CXX_COMPILER=clang++-14 -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBERTH_FUZZ=ON \
+  -DBERTH_BUILD_TESTS=OFF -DBERTH_BUILD_QT=OFF >/dev/null
+cmake --build "$dir" -j"$(nproc)" --target ioreg_fuzzer
+fuzzer="$dir/fuzz/ioreg_fuzzer"
+
+dumps=(tests/ioreg/dumps/*.txt)
+"$fuzzer" "${dumps[@]}"
+
+seeds="$dir/seeds"
+rm -rf "$seeds"
+mkdir -p "$seeds" "$dir/corpus" "$dir/crashes"
+for dump in "${dumps[@]}"; do
+  name=$(basename "$dump" .txt)
+  awk -v out="$seeds/$name" '/^[ |]*\+-o / && n >= 60 { piece++; n = 0 } { print > (out "-" piece); n++ }' "$dump"
+done
+
+"$fuzzer" -max_total_time="$seconds" -max_len=16384 -timeout=10 -dict=fuzz/ioreg.dict \
+  -artifact_prefix="$dir/crashes/" -print_final_stats=1 "$dir/corpus" "$seeds"
