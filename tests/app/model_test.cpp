@@ -107,9 +107,10 @@ TEST(RunLoop, TimersFireInTimeOrderOnTheVirtualClock) {
   bool done = false;
   loop.add_timer(5.0, false, [&] { done = true; });
   EXPECT_FALSE(loop.run_until([&] { return done; }, 4.0)) << "the limit comes first";
+  EXPECT_DOUBLE_EQ(loop.now(), 5.0) << "the loop waited out its limit";
   EXPECT_EQ(fired.back(), "task");
   EXPECT_TRUE(loop.run_until([&] { return done; }, 4.0));
-  EXPECT_DOUBLE_EQ(loop.now(), 5.0);
+  EXPECT_DOUBLE_EQ(loop.now(), 6.0) << "scheduled at 1.0 for 5 seconds";
 }
 
 TEST(Timers, AOneShotTimerIsInvalidOnceFiredAndAnInvalidatedOneNeverFires) {
