@@ -28,6 +28,7 @@ const std::map<std::string_view, Command>& commands() {
       {"led", cmd_led},
       {"gpio", cmd_gpio},
       {"i2c", cmd_i2c},
+      {"driver-scan", cmd_driver_scan},
   };
   return table;
 }
@@ -44,6 +45,7 @@ constexpr const char* kUsage =
     "                            a SATA status LED (port 0 or 1)\n"
     "  gpio dump                 print the controller's GPIO registers\n"
     "  i2c write ADDR BYTES...   one write transfer on the controller's I2C pins\n"
+    "  driver-scan [--json]      the registry scan, then the driver-based scan and drive identification\n"
     "  ioreg-to-machine DUMP [--out FILE]\n"
     "                            write a machine file from an `ioreg -lw0` dump\n"
     "--ioreg FILE runs on the registry of an `ioreg -l` dump instead of a machine file\n";

@@ -23,6 +23,13 @@ void check_answer(const json& answer, std::string_view place) {
   }
 }
 
+// A key as one step of a JSON pointer ("/dev/disk4" -> "~1dev~1disk4").
+std::string pointer_step(std::string_view key) {
+  std::string step;
+  for (const char c : key) step += c == '~' ? "~0" : c == '/' ? "~1" : std::string(1, c);
+  return step;
+}
+
 void check_section(const json& section, std::string_view place) {
   require_object(section, place);
   if (const json* listing = find(section, "diskutil_list")) check_answer(*listing, place_of(place, "diskutil_list"));
@@ -30,7 +37,7 @@ void check_section(const json& section, std::string_view place) {
   if (!reports) return;
   const std::string reports_place = place_of(place, "reports");
   for (const auto& [device, report] : require_object(*reports, reports_place).items()) {
-    const std::string report_place = place_of(reports_place, device);
+    const std::string report_place = place_of(reports_place, pointer_step(device));
     require_object(report, report_place);
     for (const char* tool : {"ltr", "full"})
       if (const json* answer = find(report, tool)) check_answer(*answer, place_of(report_place, tool));

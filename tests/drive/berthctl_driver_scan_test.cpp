@@ -1,0 +1,97 @@
+// berthctl driver-scan end to end: the JSON contract on the demo machine (its dock and
+// one drive of each product family, found by running the stand-in tools), the human
+// table, and a bad tools section.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include <nlohmann/json.hpp>
+
+#include "tests/support/run_berthctl.h"
+
+namespace berth {
+namespace {
+
+using namespace berth::testing;
+using nlohmann::json;
+
+std::string write_temp(const std::string& name, const std::string& text) {
+  const auto path = std::filesystem::temp_directory_path() / name;
+  std::ofstream(path) << text;
+  return path.string();
+}
+
+TEST(BerthctlDriverScan, JsonShowsTheDemoDockAndADriveOfEachFamily) {
+  const auto result = run_berthctl({"driver-scan", "--json"});
+  ASSERT_EQ(result.exit_status, 0) << result.err;
+  const json doc = json::parse(result.last_line());
+  EXPECT_EQ(doc["status"], "0x00000000");
+  ASSERT_EQ(doc["count"], 3);
+  ASSERT_EQ(doc["records"].size(), 3u);
+  const json& dock = doc["records"][0];
+  EXPECT_EQ(dock["slot"], 0);
+  EXPECT_EQ(dock["valid"], 1);
+  EXPECT_EQ(dock["dev_kind"], 1);
+  EXPECT_EQ(dock["is_drive_product"], 0);
+  EXPECT_EQ(dock["bus_num"], 134);
+  EXPECT_EQ(dock["vid"], "0x1B21");
+  EXPECT_EQ(dock["did"], "0x0612");
+  EXPECT_EQ(dock["sub_vid"], "0x1AB6");
+  EXPECT_EQ(dock["sub_did"], "0x1060");
+  EXPECT_EQ(dock["spi_flash_id"], "0x001330EF");
+  EXPECT_EQ(dock["bios_ver"], "V1.0.20-R06");
+  EXPECT_EQ(dock["disk_cnt"], 1);
+  EXPECT_EQ(dock["tb_guid_high"], "0x003D000A");
+  ASSERT_EQ(dock["sata"].size(), 4u);
+  EXPECT_EQ(dock["sata"][1], (json{{"model", "Vantrel Archive 4TB"}, {"serial", "VA4T00123"}, {"bsd_unit", 5},
+                                   {"info_d", 0}}));
+  const json& caddy = doc["records"][1];
+  EXPECT_EQ(caddy["is_drive_product"], 1);
+  EXPECT_EQ(caddy["dev_kind"], 3);
+  EXPECT_EQ(caddy["bus_num"], 6);
+  EXPECT_EQ(caddy["tb_guid_high"], "0x00000009");
+  EXPECT_EQ(caddy["tb_guid_low"], "0x5A3C19E0");
+  EXPECT_EQ(caddy["sata"][0], (json{{"model", "Zel Caddy"}, {"serial", "ZC2406110000420017"}, {"bsd_unit", 6},
+                                    {"info_d", 36}}));
+  const json& forte = doc["records"][2];
+  EXPECT_EQ(forte["dev_kind"], 2);
+  EXPECT_EQ(forte["dev_num"], 1);
+  EXPECT_EQ(forte["tb_guid_high"], "0x00000000");
+  EXPECT_EQ(forte["tb_guid_low"], "0x0010F0A7");
+  EXPECT_EQ(forte["bios_ver"], "ZF2.01.0003A");
+  EXPECT_EQ(forte["sata"][0]["model"], "Zel Forte");
+}
+
+TEST(BerthctlDriverScan, HumanTableNamesEachRecord) {
+  const auto result = run_berthctl({"driver-scan"});
+  ASSERT_EQ(result.exit_status, 0) << result.err;
+  EXPECT_NE(result.out.find("3 records"), std::string::npos) << result.out;
+  EXPECT_NE(result.out.find("slot 0: dock at 134:0:0"), std::string::npos) << result.out;
+  EXPECT_NE(result.out.find("slot 1: Zel Caddy on disk6"), std::string::npos) << result.out;
+  EXPECT_NE(result.out.find("slot 2: Zel Forte on disk7"), std::string::npos) << result.out;
+}
+
+TEST(BerthctlDriverScan, AMachineWithoutDriverListsItsDrivesOnly) {
+  const std::string machine = write_temp("berth-drives-only.json", R"({
+    "disks": [{"bsd": "disk4", "media_name": "Vantrel_ZelCaddy"}],
+    "tools": {"diskutil_list": "/dev/disk4 (external, physical):\n",
+              "reports": {"/dev/disk4": {"ltr": "Matching tm478", "full": "Matching - 8 tm478"}}}})");
+  const auto result = run_berthctl({"--machine", machine, "driver-scan", "--json"});
+  ASSERT_EQ(result.exit_status, 0) << result.err;
+  const json doc = json::parse(result.last_line());
+  ASSERT_EQ(doc["count"], 1);
+  EXPECT_EQ(doc["records"][0]["sata"][0]["model"], "Zel Caddy");
+  EXPECT_EQ(doc["records"][0]["sata"][0]["bsd_unit"], 4);
+}
+
+TEST(BerthctlDriverScan, ABadToolsSectionGivesOneLineWithItsPlace) {
+  const std::string machine =
+      write_temp("berth-bad-tools.json", R"({"tools": {"reports": {"/dev/disk4": {"full": {"sleep": -2}}}}})");
+  const auto result = run_berthctl({"--machine", machine, "driver-scan"});
+  EXPECT_EQ(result.exit_status, 2);
+  EXPECT_NE(result.err.find("at /tools/reports/~1dev~1disk4/full/sleep"), std::string::npos) << result.err;
+}
+
+}  // namespace
+}  // namespace berth
