@@ -25,7 +25,7 @@ template <std::size_t N>
 void copy_text(char (&field)[N], std::string_view text) {
   text = text.substr(0, std::min(text.find('\0'), N - 1));
   std::memset(field, 0, N);
-  std::memcpy(field, text.data(), text.size());
+  text.copy(field, text.size());
 }
 
 std::uint32_t identifier(DriveMarker marker, bool caddy, std::string_view report) {

@@ -38,7 +38,7 @@ template <std::size_t N, std::size_t M>
 void copy_text(char (&to)[N], const char (&from)[M]) {
   const std::string_view text = text_of(from).substr(0, N - 1);
   std::memset(to, 0, N);
-  std::memcpy(to, text.data(), text.size());
+  text.copy(to, text.size());
 }
 
 bool matches(const sCandidateM91xxDev& candidate, std::string_view location) {
