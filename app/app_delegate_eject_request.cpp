@@ -11,11 +11,7 @@ void AppDelegate::ibac_ejectVolumes(MenuItem* sender) {
   if (_pgs_vol_eject) _pgs_vol_eject->start_animation();
   if (_window_Msg) _window_Msg->set_is_visible(true);
   // The timer does not keep the item alive: a weak reference says whether it still is.
-  std::weak_ptr<MenuItem> item;
-  if (sender && sender->menu()) {
-    for (const auto& entry : sender->menu()->items())
-      if (entry.get() == sender) item = entry;
-  }
+  const std::weak_ptr<MenuItem> item = sender ? sender->weak_from_this() : std::weak_ptr<MenuItem>();
   Timer::scheduled(
       kEjectDelay,
       [self = weak_self()](Timer& timer) {

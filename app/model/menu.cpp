@@ -95,8 +95,7 @@ void Menu::highlight(MenuItem* item) {
 bool Menu::choose(MenuItem& item) {
   if (item.menu() != this || !item.is_enabled()) return false;
   // Keep the item alive while its action runs, whatever the action does to the menu.
-  const auto held = std::find_if(items_.begin(), items_.end(), [&](const auto& entry) { return entry.get() == &item; });
-  const std::shared_ptr<MenuItem> chosen = *held;
+  const std::shared_ptr<MenuItem> chosen = item.shared_from_this();
   close();
   Application* application = Application::current();
   return application && application->send_action(chosen->action(), chosen.get());

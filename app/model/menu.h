@@ -15,7 +15,7 @@ namespace berth::app {
 class Menu;
 class MenuDelegate;
 
-class MenuItem {
+class MenuItem : public std::enable_shared_from_this<MenuItem> {
  public:
   // A new item: title, action selector (empty: none) and key equivalent.
   static std::shared_ptr<MenuItem> create(std::string title, std::string action, std::string key_equivalent);

@@ -57,6 +57,17 @@ TEST(EjectRequest, IdleIsRestoredBeforeTheSummaryAlert) {
   EXPECT_TRUE(h.alerts()[0].alternate_button.empty());
 }
 
+TEST(EjectRequest, TheTimerKeepsNoItemAliveButUsesOneThatLives) {
+  AppHarness h(standard_dock());
+  h.open_menu_lines();
+  auto item = app::MenuItem::create("", "ibac_ejectVolumes:", "");
+  item->set_tag(0x100);
+  h.delegate().ibac_ejectVolumes(item.get());
+  EXPECT_EQ(item.use_count(), 1);
+  h.run_loop().advance(0.5);
+  EXPECT_EQ(h.unmounted(), (Lines{"/Volumes/Travel"}));
+}
+
 TEST(EjectGroup, EjectAllTakesUSBThenESATAAndReportsTheFailure) {
   AppHarness h(standard_dock());
   h.eject(0x3FF);
