@@ -151,7 +151,7 @@ class NestedScanner {
     ++pos_;
     if (peek() != '"') {
       const auto end = text_.find('>', pos_);
-      if (end == std::string_view::npos) throw ValueError("data without its closing \">\"");
+      if (end == std::string::npos) throw ValueError("data without its closing \">\"");
       pos_ = end + 1;
       return;
     }

@@ -71,6 +71,19 @@ TEST(IoregValues, TextWithLineBreaksRunsOnToTheLineThatCloses) {
   EXPECT_EQ(props[1].value.number, 1);
 }
 
+TEST(IoregValues, ANestedTextRunsOnOverManyLinesQuotesInThemIncluded) {
+  std::string value = "(\"";
+  for (int i = 0; i < 20000; ++i) value += "a\"b\n";
+  value += "\")";
+  const auto model =
+      registry_from_ioreg("+-o Root  <class IORegistryEntry>\n    {\n      \"k\" = " + value + "\n      \"n\" = 7\n    }\n");
+  const auto& props = model.roots.at(0).props;
+  ASSERT_EQ(props.size(), 2u);
+  EXPECT_EQ(props[0].value.kind, ValueKind::other);
+  EXPECT_EQ(props[0].value.text, value);
+  EXPECT_EQ(props[1].value.number, 7);
+}
+
 TEST(IoregValues, HexDataIsBytes) {
   const auto v = value_of(R"("vendor-id" = <86800000>)");
   ASSERT_EQ(v.kind, ValueKind::data);
