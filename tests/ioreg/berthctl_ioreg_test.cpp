@@ -1,13 +1,16 @@
-// berthctl on dumps: --ioreg FILE as the machine, ioreg-to-machine, and the one-line
-// error with exit status 2 for a dump that cannot be read.
+// berthctl on dumps: --ioreg FILE as the machine of scan and menu, ioreg-to-machine,
+// and the one-line error with exit status 2 for a dump that cannot be read.
 #include <gtest/gtest.h>
 
 #include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <string>
+
+#include <nlohmann/json.hpp>
 
 #include "tests/ioreg/dump_support.h"
 #include "tests/support/run_berthctl.h"
@@ -74,14 +77,34 @@ TEST_F(BerthctlIoreg, AMissingDumpOrTwoMachinesAreErrorsWithStatus2) {
   EXPECT_EQ(run_berthctl({"ioreg-to-machine", dump_path("MacPro4,1.txt"), "--json"}).exit_status, 2);
 }
 
-TEST_F(BerthctlIoreg, AMachineFileWrittenFromADumpScansAsTheDumpDoes) {
-  // The edited Mac Pro with a dock, so that the comparison covers a dock record.
+// The Mac Pro with the bridge above its FL1100 made a Thunderbolt device of a dock of type 10.
+std::string dock_dump_text() {
   std::string text = testing::read_dump("MacPro6,1.txt");
   const std::string br13 = "+-o BR13@1  <class IOPCIDevice";
   testing::set_property(text, br13, "vendor-id", "<86800000>");
   testing::set_property(text, br13, "device-id", "<47150000>");
   testing::add_property(text, br13, "device-id", "Tunnel Endpoint GUID", "<785634120a003d00>");
-  const std::string dump = file("dock.txt", text);
+  return text;
+}
+
+TEST_F(BerthctlIoreg, TheMenuOfADumpShowsTheDockPortsWithoutVolumes) {
+  const auto r = run_berthctl({"--ioreg", file("dock.txt", dock_dump_text()), "menu", "--json"});
+  ASSERT_EQ(r.exit_status, 0) << r.err;
+  const auto menu = nlohmann::json::parse(r.last_line());
+  std::map<std::string, nlohmann::json> by_tag;
+  for (const auto& item : menu.at("items"))
+    if (item.contains("tag")) by_tag[item.at("tag").get<std::string>()] = item;
+  // The disk with unit 4 is on USB port 1, but a dump has no volumes to name or eject.
+  ASSERT_TRUE(by_tag.contains("0x00000100")) << r.out;
+  EXPECT_EQ(by_tag["0x00000100"].at("title"), "      port 1");
+  EXPECT_EQ(by_tag["0x00000100"].at("enabled"), false);
+  EXPECT_TRUE(by_tag.contains("0x00000201"));  // eSATA port 2 of a type-10 dock
+  EXPECT_FALSE(by_tag.contains("0x5555AAAA"));  // not the no-dock line
+}
+
+TEST_F(BerthctlIoreg, AMachineFileWrittenFromADumpScansAsTheDumpDoes) {
+  // The edited Mac Pro with a dock, so that the comparison covers a dock record.
+  const std::string dump = file("dock.txt", dock_dump_text());
   const std::string machine = (dir_ / "dock.json").string();
 
   const auto written = run_berthctl({"ioreg-to-machine", dump, "--out", machine});
