@@ -58,7 +58,7 @@ class TreeBuilder {
       case LineKind::property: return add_property(line);
       case LineKind::unknown: break;
     }
-    fail("not a line of an ioreg dump: \"" + std::string(raw.substr(0, 40)) + (raw.size() > 40 ? "...\"" : "\""));
+    fail("not a line of an ioreg dump: " + ioreg::quoted_excerpt(raw));
   }
 
   void add_entry(const DumpLine& line) {

@@ -78,6 +78,13 @@ DumpLine classify(std::string_view raw) {
   return line;
 }
 
+std::string quoted_excerpt(std::string_view text) {
+  constexpr std::size_t kMaxExcerpt = 40;
+  std::string excerpt = "\"";
+  for (char c : text.substr(0, kMaxExcerpt)) excerpt += static_cast<unsigned char>(c) < 0x20 || c == 0x7F ? '?' : c;
+  return excerpt + (text.size() > kMaxExcerpt ? "...\"" : "\"");
+}
+
 std::optional<EntryLine> read_entry_line(std::string_view content, bool clipped) {
   if (!content.starts_with(kEntryMark)) return std::nullopt;
   std::string_view rest = content.substr(kEntryMark.size());

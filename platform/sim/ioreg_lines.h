@@ -51,6 +51,10 @@ struct EntryLine {
   std::string class_name;
 };
 
+// Text from the dump for an error message: quoted, at most 40 bytes of it, control
+// characters shown as "?", so that the message stays one short line.
+std::string quoted_excerpt(std::string_view text);
+
 // Reads the content of an entry line; nullopt when it does not have the shape of one.
 std::optional<EntryLine> read_entry_line(std::string_view content, bool clipped);
 

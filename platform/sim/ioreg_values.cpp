@@ -38,9 +38,10 @@ PropertyValue clipped_value(std::string_view visible) {
 std::uint64_t read_unsigned(std::string_view digits, int base, std::string_view word) {
   std::uint64_t value = 0;
   const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value, base);
-  if (error == std::errc::result_out_of_range) throw ValueError("the number " + std::string(word) + " does not fit in 64 bits");
+  if (error == std::errc::result_out_of_range)
+    throw ValueError("the number " + quoted_excerpt(word) + " does not fit in 64 bits");
   if (error != std::errc{} || end != digits.data() + digits.size())
-    throw ValueError("unknown value \"" + std::string(word) + "\"");
+    throw ValueError("unknown value " + quoted_excerpt(word));
   return value;
 }
 
@@ -52,7 +53,8 @@ PropertyValue word_value(std::string_view word) {
     return PropertyValue::make_number(static_cast<std::int64_t>(read_unsigned(word.substr(2), 16, word)));
   if (word.starts_with('-')) {
     const std::uint64_t magnitude = read_unsigned(word.substr(1), 10, word);
-    if (magnitude > std::uint64_t{1} << 63) throw ValueError("the number " + std::string(word) + " does not fit in 64 bits");
+    if (magnitude > std::uint64_t{1} << 63)
+      throw ValueError("the number " + quoted_excerpt(word) + " does not fit in 64 bits");
     return PropertyValue::make_number(static_cast<std::int64_t>(0 - magnitude));
   }
   return PropertyValue::make_number(static_cast<std::int64_t>(read_unsigned(word, 10, word)));
@@ -125,7 +127,7 @@ class NestedScanner {
 
   void expect(char wanted) {
     if (peek() != wanted) {
-      const std::string found = at_end() ? "the end of the line" : "\"" + std::string(1, peek()) + "\"";
+      const std::string found = at_end() ? "the end of the line" : quoted_excerpt(std::string_view(&text_[pos_], 1));
       throw ValueError("expected \"" + std::string(1, wanted) + "\", found " + found);
     }
     ++pos_;

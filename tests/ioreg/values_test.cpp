@@ -170,9 +170,9 @@ TEST(IoregValues, MalformedValuesNameTheirLine) {
   // The property line is line 3 of these dumps.
   EXPECT_EQ(error_of(one_entry({R"("k" = maybe)"})), R"(line 3: unknown value "maybe")");
   EXPECT_EQ(error_of(one_entry({R"("k" = 18446744073709551616)"})),
-            "line 3: the number 18446744073709551616 does not fit in 64 bits");
+            R"(line 3: the number "18446744073709551616" does not fit in 64 bits)");
   EXPECT_EQ(error_of(one_entry({R"("k" = -9223372036854775809)"})),
-            "line 3: the number -9223372036854775809 does not fit in 64 bits");
+            R"(line 3: the number "-9223372036854775809" does not fit in 64 bits)");
   EXPECT_EQ(error_of(one_entry({R"("k" = <8680)"})), R"(line 3: data without its closing ">")");
   EXPECT_EQ(error_of(one_entry({R"("k" = {"a"=1)"})), R"(line 3: expected ",", found the end of the line)");
   EXPECT_EQ(error_of(one_entry({R"("k" = {"a"=1}})"})), "line 3: unexpected text after the value");
@@ -180,6 +180,12 @@ TEST(IoregValues, MalformedValuesNameTheirLine) {
   EXPECT_EQ(error_of(one_entry({R"("k" = (1 2))"})), R"(line 3: unknown value "1 2")");
   EXPECT_EQ(error_of(one_entry({R"("k" = (1,maybe))"})), R"(line 3: unknown value "maybe")");
   EXPECT_EQ(error_of(one_entry({R"("k" 5)"})), R"(line 3: expected a property line, "key" = value)");
+}
+
+TEST(IoregValues, ErrorMessagesQuoteAShortExcerptOnOneLine) {
+  const std::string word = "x\ty" + std::string(100, 'z');
+  EXPECT_EQ(error_of(one_entry({"\"k\" = (" + word + ")"})),
+            "line 3: unknown value \"x?y" + std::string(37, 'z') + "...\"");
 }
 
 TEST(IoregValues, DeepNestingIsAnErrorNotACrash) {
