@@ -39,7 +39,9 @@ class ProgressIndicator {
   bool animating_ = false;
 };
 
-class Window {
+// Windows are shared (the interface file's objects and outlets hold them), so that a
+// front end told of a change can keep the window it presents.
+class Window : public std::enable_shared_from_this<Window> {
  public:
   Window(std::string title, Rect frame) : title_(std::move(title)), frame_(frame) {}
   const std::string& title() const { return title_; }

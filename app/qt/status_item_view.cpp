@@ -1,0 +1,92 @@
+#include "app/qt/status_item_view.h"
+
+#include <QCursor>
+
+#include "app/qt/status_icon.h"
+
+namespace berth::qt {
+
+StatusItemView::StatusItemView(std::shared_ptr<app::StatusItem> item)
+    : item_(std::move(item)),
+      menu_(std::make_unique<StatusMenu>(StatusMenu::Handlers{
+          [this](app::MenuItem* highlighted) {
+            if (item_->menu()) item_->menu()->highlight(highlighted);
+          },
+          [this](app::MenuItem& chosen) {
+            if (item_->menu()) item_->menu()->choose(chosen);
+          }})) {
+  QObject::connect(menu_.get(), &QMenu::aboutToShow, menu_.get(), [this] { about_to_show(); });
+  QObject::connect(menu_.get(), &QMenu::aboutToHide, menu_.get(), [this] { about_to_hide(); });
+  QObject::connect(&tray_, &QSystemTrayIcon::activated, menu_.get(), [this](QSystemTrayIcon::ActivationReason reason) {
+    if (reason == QSystemTrayIcon::Trigger) open_menu_at(menu_position());
+  });
+  item_changed();
+  tray_.show();
+}
+
+StatusItemView::~StatusItemView() {
+  tray_.setContextMenu(nullptr);
+  tray_.hide();
+}
+
+void StatusItemView::item_changed() {
+  update_icon();
+  tray_.setToolTip(QString::fromStdString(item_->tool_tip()));
+  // A disabled item offers no menu at all, not even to the tray's own right click.
+  tray_.setContextMenu(item_->is_enabled() && item_->menu() ? menu_.get() : nullptr);
+  if (!item_->is_enabled() && menu_->isVisible()) menu_->hide();
+}
+
+void StatusItemView::update_icon() {
+  StatusLook look = StatusLook::normal;
+  if (!item_->is_enabled()) look = StatusLook::disabled;
+  else if (menu_->isVisible() && item_->highlight_mode()) look = StatusLook::highlighted;
+  tray_.setIcon(status_icon(item_->image(), item_->alternate_image(), look));
+}
+
+void StatusItemView::menu_changed() {
+  presented_stale_ = true;
+  // Changes while the menu is open are shown at once; otherwise at the next opening.
+  if (menu_->isVisible() && item_->menu()) {
+    menu_->present(*item_->menu());
+    presented_stale_ = false;
+  }
+}
+
+void StatusItemView::menu_item_changed(const app::MenuItem& item) {
+  if (!presented_stale_) menu_->show_item(item);
+}
+
+QPoint StatusItemView::menu_position() const {
+  // Under the icon, as a status bar's menu hangs from its item; Qt moves a menu that
+  // would leave the screen (a tray at the bottom) to where it fits.
+  const QRect icon = tray_.geometry();
+  return icon.isValid() ? icon.bottomLeft() + QPoint(0, 1) : QCursor::pos();
+}
+
+bool StatusItemView::open_menu_at(const QPoint& position) {
+  if (!item_->is_enabled() || !item_->menu()) return false;
+  menu_->popup(position);
+  return true;
+}
+
+void StatusItemView::about_to_show() {
+  // The model refreshes the menu before it opens (the delegate rescans the docks), then
+  // the menu is presented exactly as the model left it.
+  if (!item_->open_menu() || !item_->menu()) {
+    QMetaObject::invokeMethod(menu_.get(), &QMenu::close, Qt::QueuedConnection);
+    return;
+  }
+  menu_->present(*item_->menu());
+  presented_stale_ = false;
+  update_icon();
+}
+
+void StatusItemView::about_to_hide() {
+  if (item_->menu() && item_->menu()->is_open()) item_->menu()->close();
+  // The menu is still visible while it is about to hide: the icon looks normal again.
+  tray_.setIcon(status_icon(item_->image(), item_->alternate_image(),
+                            item_->is_enabled() ? StatusLook::normal : StatusLook::disabled));
+}
+
+}  // namespace berth::qt
