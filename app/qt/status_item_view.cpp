@@ -40,7 +40,7 @@ void StatusItemView::item_changed() {
 void StatusItemView::update_icon() {
   StatusLook look = StatusLook::normal;
   if (!item_->is_enabled()) look = StatusLook::disabled;
-  else if (menu_->isVisible() && item_->highlight_mode()) look = StatusLook::highlighted;
+  else if (menu_open_ && item_->highlight_mode()) look = StatusLook::highlighted;
   tray_.setIcon(status_icon(item_->image(), item_->alternate_image(), look));
 }
 
@@ -79,14 +79,14 @@ void StatusItemView::about_to_show() {
   }
   menu_->present(*item_->menu());
   presented_stale_ = false;
+  menu_open_ = true;
   update_icon();
 }
 
 void StatusItemView::about_to_hide() {
+  menu_open_ = false;
   if (item_->menu() && item_->menu()->is_open()) item_->menu()->close();
-  // The menu is still visible while it is about to hide: the icon looks normal again.
-  tray_.setIcon(status_icon(item_->image(), item_->alternate_image(),
-                            item_->is_enabled() ? StatusLook::normal : StatusLook::disabled));
+  update_icon();
 }
 
 }  // namespace berth::qt

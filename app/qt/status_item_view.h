@@ -41,6 +41,7 @@ class StatusItemView {
   std::unique_ptr<StatusMenu> menu_;
   QSystemTrayIcon tray_;
   bool presented_stale_ = true;  // the model's menu changed since it was last presented
+  bool menu_open_ = false;       // between the menu's showing and its hiding
 };
 
 }  // namespace berth::qt
