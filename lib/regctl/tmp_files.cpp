@@ -22,7 +22,9 @@ struct Descriptor {
 };
 
 const char* open_failure(int error) {
-  return error == ELOOP ? "it is a symbolic link" : std::strerror(error);
+  if (error == ELOOP) return "it is a symbolic link";
+  if (error == ENXIO) return "it is not a plain file";  // a FIFO nobody reads
+  return std::strerror(error);
 }
 
 // The reason not to use the file, or null when it is the caller's own plain file
@@ -36,7 +38,11 @@ const char* refusal(int fd, bool for_writing) {
   return nullptr;
 }
 
+// The descriptor was opened without blocking, so that a FIFO planted under the name
+// cannot hold the open; a plain file is used with ordinary blocking I/O.
 FilePtr adopt(Descriptor& descriptor, const char* mode) {
+  const int flags = ::fcntl(descriptor.fd, F_GETFL);
+  if (flags < 0 || ::fcntl(descriptor.fd, F_SETFL, flags & ~O_NONBLOCK) != 0) return nullptr;
   FilePtr file(::fdopen(descriptor.fd, mode));
   if (file) descriptor.release();
   return file;
@@ -45,7 +51,7 @@ FilePtr adopt(Descriptor& descriptor, const char* mode) {
 }  // namespace
 
 FilePtr create_private_file(const char* path) {
-  Descriptor descriptor{::open(path, O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600)};
+  Descriptor descriptor{::open(path, O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600)};
   const char* reason = descriptor.fd < 0 ? open_failure(errno) : refusal(descriptor.fd, true);
   // An old file of ours may have been readable by others: make it private first.
   if (reason == nullptr && (::fchmod(descriptor.fd, 0600) != 0 || ::ftruncate(descriptor.fd, 0) != 0))
@@ -58,7 +64,7 @@ FilePtr create_private_file(const char* path) {
 }
 
 FilePtr open_file_nofollow(const char* path) {
-  Descriptor descriptor{::open(path, O_RDONLY | O_NOFOLLOW | O_CLOEXEC)};
+  Descriptor descriptor{::open(path, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC)};
   if (descriptor.fd < 0 && errno == ENOENT) return nullptr;
   const char* reason = descriptor.fd < 0 ? open_failure(errno) : refusal(descriptor.fd, false);
   if (reason != nullptr) {

@@ -19,6 +19,14 @@ constexpr std::uint32_t kInjectorInjected = 1;
 constexpr std::uint32_t kInjectorStale = 2;
 constexpr std::uint32_t kInjectorActive = 3;
 
+// Copies the input structure back, as far as the output has room.
+kern_return_t echo_structure(std::span<const std::uint8_t> in, void* out, std::size_t room, std::size_t& size) {
+  if (out == nullptr) return kBadArgument;
+  size = std::min(in.size(), room);
+  if (size > 0) std::memcpy(out, in.data(), size);
+  return kIOReturnSuccess;
+}
+
 std::string hex_list(std::span<const std::uint64_t> scalars, std::size_t structure) {
   std::string text;
   for (const auto scalar : scalars) text += format("%s0x%llx", text.empty() ? "" : ",", static_cast<unsigned long long>(scalar));
@@ -109,14 +117,6 @@ kern_return_t SimDriver::injector(Service& service, Call& call) {
   if (call.in[0] == 1 && call.in[1] == 0 && (state == 0 || state == kInjectorStale)) state = kInjectorInjected;
   else if (call.in[0] == 0 && call.in[1] == 1 && state == kInjectorInjected) state = kInjectorActive;
   call.out[call.out_count++] = state;
-  return kIOReturnSuccess;
-}
-
-// Copies the input structure back, as far as the output has room.
-static kern_return_t echo_structure(std::span<const std::uint8_t> in, void* out, std::size_t room, std::size_t& size) {
-  if (out == nullptr) return kBadArgument;
-  size = std::min(in.size(), room);
-  if (size > 0) std::memcpy(out, in.data(), size);
   return kIOReturnSuccess;
 }
 

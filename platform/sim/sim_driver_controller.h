@@ -21,8 +21,6 @@ struct RegisterAccess {
   bool write = false;
   std::uint16_t offset = 0;  // BAR5 byte offset
   std::uint32_t value = 0;   // written, or read back
-
-  bool operator==(const RegisterAccess&) const = default;
 };
 
 class SimController {

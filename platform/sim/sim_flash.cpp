@@ -79,7 +79,6 @@ std::uint32_t SimFlash::read_bytes(std::uint32_t address, unsigned byte_count) c
 }
 
 std::uint32_t SimFlash::read_status() {
-  ++counts_.status_reads;
   const std::uint32_t value = status();
   if (busy_ && !stuck_busy_ && busy_reads_left_-- == 0) {
     // The operation finishes after this read; the latch goes with it.
@@ -130,7 +129,6 @@ void SimFlash::program(std::uint32_t address, std::uint32_t data, unsigned byte_
     if ((contents_[at] & wanted) != wanted) ++violations_.program_over_unerased;
     contents_[at] &= wanted;
   }
-  ++counts_.programs;
   counts_.bytes_programmed += byte_count;
   start_busy();
 }

@@ -26,10 +26,8 @@ struct FlashViolations {
 };
 
 struct FlashCounts {
-  std::uint64_t erases = 0;          // sectors erased
-  std::uint64_t programs = 0;        // program commands carried out
+  std::uint64_t erases = 0;  // sectors erased
   std::uint64_t bytes_programmed = 0;
-  std::uint64_t status_reads = 0;
 };
 
 inline constexpr std::uint8_t kFlashStatusBusy = 0x01;

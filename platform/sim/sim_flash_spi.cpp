@@ -31,7 +31,6 @@ void SimSpiEngine::write(std::uint32_t index, std::uint32_t value) {
 // The whole transaction happens at once; only its completion is drawn out.
 void SimSpiEngine::start(std::uint32_t word) {
   command_ = word;
-  ++transactions_;
   const auto opcode = static_cast<std::uint8_t>(word >> 16);
   const unsigned byte_count = (word >> 8) & 0xF;
   const std::uint32_t address = (word & kSendsAddress) ? address_ : 0;

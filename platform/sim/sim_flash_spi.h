@@ -18,7 +18,6 @@ class SimSpiEngine {
   std::uint32_t read(std::uint32_t index);
   void write(std::uint32_t index, std::uint32_t value);
 
-  std::uint64_t transactions() const { return transactions_; }
   // Command words started while the previous transaction was still running (ignored).
   std::uint64_t started_while_running() const { return started_while_running_; }
 
@@ -37,7 +36,6 @@ class SimSpiEngine {
   std::uint32_t data_ = 0;
   bool running_ = false;
   std::uint32_t running_reads_left_ = 0;
-  std::uint64_t transactions_ = 0;
   std::uint64_t started_while_running_ = 0;
 };
 

@@ -23,7 +23,6 @@ class SimI2cDevice {
   bool pulls_sda_low() const { return pull_sda_; }
   bool holds_scl_low() const { return hold_scl_; }
 
-  std::uint8_t address() const { return address_; }
   // Completed and current transfers addressed to this device, in order.
   const std::vector<I2cTransfer>& transfers() const { return transfers_; }
   // Every byte written to the device, over all transfers.

@@ -90,7 +90,7 @@ TEST(BerthctlFlash, OnlyChangedErasesOnlyTheDifferingSectorAndEndsTheSame) {
 
 TEST(BerthctlFlash, AShortFileLeavesTheRestOfTheFlashErased) {
   TempDir dir;
-  const std::string machine = persistent_machine(dir, {{"fill", "0x00"}});
+  const std::string machine = persistent_machine(dir, {{"fill", "0x00"}, {"busy_polls", 0}});
   const auto image = pattern_bytes(5000, 23);
   testing::write_bytes(dir / "short.bin", image);
   const CommandResult result = run_berthctl({"--machine", machine, "flash", "program", "--file", (dir / "short.bin").string()});
@@ -112,7 +112,7 @@ TEST(BerthctlFlash, AnUnknownFlashIsRefusedAndLeftUntouched) {
 
 TEST(BerthctlFlash, AReadBackThatDiffersNamesTheFirstDifferingAddress) {
   TempDir dir;
-  const std::string machine = persistent_machine(dir, {{"stuck_zero", {"0x01234", "0x05000"}}});
+  const std::string machine = persistent_machine(dir, {{"stuck_zero", {"0x01234", "0x05000"}}, {"busy_polls", 0}});
   testing::write_bytes(dir / "image.bin", std::vector<std::uint8_t>(kFlashSize, 0xA5));
   const CommandResult result = run_berthctl({"--machine", machine, "flash", "program", "--file", (dir / "image.bin").string()});
   EXPECT_EQ(result.exit_status, 1);
@@ -211,15 +211,19 @@ TEST(FlashProgram, OnlyChangedErasesAndProgramsOnlyTheDifferingSectors) {
 }
 
 TEST(FlashProgress, OnATerminalABarIsRedrawnInPlace) {
-  testing::RegctlBench bench;
-  bench.console().attach_terminal(Stream::err, 80);
   TempDir dir;
-  testing::write_bytes(dir / "image.bin", pattern_bytes(4096, 26));
-  ASSERT_EQ(cli::flash_program({"--file", (dir / "image.bin").string()}), 0);
+  auto image = pattern_bytes(kFlashSize, 26);
+  testing::write_bytes(dir / "flash.bin", image);
+  testing::RegctlBench bench(dock_controller({{"flash", {{"image", (dir / "flash.bin").string()}}}}));
+  bench.console().attach_terminal(Stream::err, 80);
+  for (const std::uint32_t sector : {3, 50, 90}) image[sector * kFlashSectorSize] ^= 0xFF;
+  testing::write_bytes(dir / "changed.bin", image);
+  ASSERT_EQ(cli::flash_program({"--file", (dir / "changed.bin").string(), "--only-changed"}), 0);
   const std::string err = bench.console().err();
-  EXPECT_EQ(count_of(err, "\r["), kFlashSectorCount + 1);
+  // Before each of the three sectors, then the full bar, and one line end.
+  EXPECT_EQ(count_of(err, "\r["), 4u);
   EXPECT_NE(err.find("] 100%\n"), std::string::npos);
-  EXPECT_EQ(err.find("flash program: "), std::string::npos);
+  EXPECT_EQ(count_of(err, "\n"), 1u);
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 
 #include "lib/regctl/spi_flash.h"
 #include "lib/regctl/spi_transaction.h"
+#include "lib/regctl/window_access.h"
 #include "tests/regctl/regctl_bench.h"
 
 namespace berth {
@@ -55,6 +56,7 @@ TEST(FlashImage, DumpThenProgramRewritesTheSameBytes) {
   ASSERT_TRUE(program_9182_spi_flash_image(target.connect, target.dev(), bytes, FlashSectors().set(), {}));
   EXPECT_TRUE(contents(target) == original);
   EXPECT_EQ(target.flash().violations().total(), 0u);
+  EXPECT_EQ(target.controller().spi().started_while_running(), 0u);
   EXPECT_EQ(target.flash().counts().erases, kFlashSectorCount);
   EXPECT_EQ(target.dev()->dev_aux_v, 99u);
 }
@@ -86,6 +88,15 @@ TEST(FlashImage, ACommandWhileTheFlashIsBusyIsIgnoredAndCounted) {
   EXPECT_EQ(bench.flash().violations().while_busy, 1u);
 }
 
+TEST(FlashImage, ACommandStartedBeforeThePreviousCompletesIsIgnoredAndCounted) {
+  RegctlBench bench(dock_controller({{"flash", {{"fill", "0x00"}}}}));
+  // Two commands with no completion poll between them.
+  window_write(bench.connect, bench.dev(), M9182_REG_SPI_CMD, kSpiWriteEnable);
+  window_write(bench.connect, bench.dev(), M9182_REG_SPI_CMD, kSpiSectorErase4KB);
+  EXPECT_EQ(bench.controller().spi().started_while_running(), 1u);
+  EXPECT_EQ(bench.flash().counts().erases, 0u);
+}
+
 TEST(FlashImage, AnUnknownManufacturerIsRefusedBeforeAnyErase) {
   RegctlBench bench(dock_controller({{"flash", {{"id", "0x00134020"}, {"fill", "0x00"}}}}));
   EXPECT_FALSE(program_9182_spi_flash_image(bench.connect, bench.dev(), pattern_bytes(64, 2), FlashSectors().set(), {}));
@@ -109,13 +120,13 @@ TEST(FlashImage, TheProgramWidthFollowsTheIdentityWord) {
 }
 
 TEST(FlashImage, AProtectingFlashIsProgrammedBecauseEachSectorIsUnprotectedFirst) {
-  TempDir dir;
-  const auto image = pattern_bytes(kFlashSize, 3);
-  testing::write_bytes(dir / "image.bin", image);
-  json service = dock_controller({{"flash", {{"id", "0x0001441F"}, {"protected", true}}}});
-  RegctlBench bench(service);
+  const auto image = pattern_bytes(2 * kFlashSectorSize, 3);
+  RegctlBench bench(dock_controller({{"flash", {{"id", "0x0001441F"}, {"protected", true}, {"fill", "0x00"}}}}));
   ASSERT_TRUE(program_9182_spi_flash_image(bench.connect, bench.dev(), image, FlashSectors().set(), {}));
-  EXPECT_TRUE(contents(bench) == image);
+  auto expected = image;
+  expected.resize(kFlashSize, 0xFF);
+  EXPECT_TRUE(contents(bench) == expected);
+  EXPECT_EQ(bench.flash().counts().erases, kFlashSectorCount);
   EXPECT_EQ(bench.flash().violations().total(), 0u);
 }
 
@@ -200,6 +211,27 @@ TEST(FlashEntryPoints, ADumpNeverWritesThroughASymbolicLink) {
   std::filesystem::remove(path);
   EXPECT_TRUE(testing::read_bytes(dir / "victim") == (std::vector<std::uint8_t>{1, 2, 3}));
   EXPECT_EQ(bench.console().err(), "cannot write " + path + ": it is a symbolic link\ndump_9182_spi_flash Err\nspi_flash_dump Err1\n");
+}
+
+TEST(FlashEntryPoints, ADumpNeverWritesIntoAFileWithAnotherNameOrIntoAFifo) {
+  TempDir dir;
+  const std::string path = dump_path(206);
+  std::filesystem::remove(path);
+  testing::write_bytes(dir / "victim", {1, 2, 3});
+  std::filesystem::create_hard_link(dir / "victim", path);
+  json service = dock_controller();
+  service["bus"] = 206;
+  RegctlBench bench(service);
+  EXPECT_EQ(spi_flash_dump(bench.dev()), kIOReturnError);
+  std::filesystem::remove(path);
+  EXPECT_TRUE(testing::read_bytes(dir / "victim") == (std::vector<std::uint8_t>{1, 2, 3}));
+  // A FIFO would hold an ordinary open until someone reads it.
+  ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+  EXPECT_EQ(spi_flash_dump(bench.dev()), kIOReturnError);
+  std::filesystem::remove(path);
+  EXPECT_EQ(bench.console().err(), "cannot write " + path + ": it has other names (hard links)\ndump_9182_spi_flash Err\n"
+                                   "spi_flash_dump Err1\ncannot write " + path + ": it is not a plain file\n"
+                                   "dump_9182_spi_flash Err\nspi_flash_dump Err1\n");
 }
 
 TEST(FlashEntryPoints, ADumpMakesAnOldFileOfOursPrivate) {
