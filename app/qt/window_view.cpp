@@ -32,8 +32,10 @@ WindowView::WindowView(std::shared_ptr<const app::Window> window) : window_(std:
     QRect placed = flipped(frame, screen->geometry().height());
     // A frame meant for a larger screen still lands where it can be seen.
     const QRect available = screen->availableGeometry();
-    placed.moveLeft(std::clamp(placed.left(), available.left(), std::max(available.left(), available.right() - placed.width())));
-    placed.moveTop(std::clamp(placed.top(), available.top(), std::max(available.top(), available.bottom() - placed.height())));
+    const int rightmost = std::max(available.left(), available.x() + available.width() - placed.width());
+    const int lowest = std::max(available.top(), available.y() + available.height() - placed.height());
+    placed.moveTopLeft({std::clamp(placed.left(), available.left(), rightmost),
+                        std::clamp(placed.top(), available.top(), lowest)});
     move(placed.topLeft());
   }
   for (const app::InterfaceElement& element : window_->content()) add_control(element);

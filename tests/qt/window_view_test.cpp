@@ -1,0 +1,89 @@
+// A window of the interface file on the screen: placed from its frame (measured from
+// the bottom left), its controls where the file puts them, following the model.
+#include <QGuiApplication>
+#include <QLabel>
+#include <QProgressBar>
+#include <QScreen>
+
+#include <gtest/gtest.h>
+
+#include "app/qt/window_view.h"
+
+namespace berth::qt {
+namespace {
+
+struct ProgressWindow {
+  std::shared_ptr<app::Window> window = std::make_shared<app::Window>("Vantrel Berthline Utility",
+                                                                      app::Rect{40, 300, 360, 96});
+  std::shared_ptr<app::TextField> field = std::make_shared<app::TextField>(app::Rect{18, 54, 324, 22}, 13.0);
+  std::shared_ptr<app::ProgressIndicator> indicator =
+      std::make_shared<app::ProgressIndicator>(app::Rect{20, 20, 320, 20}, true);
+  ProgressWindow() {
+    window->add_content(field);
+    window->add_content(indicator);
+  }
+};
+
+TEST(WindowView, TakesItsPlaceAndControlsFromTheInterfaceFile) {
+  ProgressWindow model;
+  WindowView view(model.window);
+  const QRect screen = QGuiApplication::primaryScreen()->geometry();
+  EXPECT_EQ(view.windowTitle(), "Vantrel Berthline Utility");
+  EXPECT_EQ(view.size(), QSize(360, 96));
+  EXPECT_EQ(view.pos(), QPoint(40, screen.height() - 300 - 96)) << "measured from the screen's bottom";
+  const QLabel* label = view.label_for(*model.field);
+  ASSERT_NE(label, nullptr);
+  EXPECT_EQ(label->geometry(), QRect(18, 96 - 54 - 22, 324, 22));
+  EXPECT_EQ(label->font().pixelSize(), 13);
+  const QProgressBar* bar = view.bar_for(*model.indicator);
+  ASSERT_NE(bar, nullptr);
+  EXPECT_EQ(bar->geometry(), QRect(20, 96 - 20 - 20, 320, 20));
+  EXPECT_TRUE(view.testAttribute(Qt::WA_ShowWithoutActivating)) << "shown, not made key";
+}
+
+TEST(WindowView, AFrameBeyondTheScreenIsBroughtOntoIt) {
+  auto window = std::make_shared<app::Window>("far", app::Rect{5000, -400, 360, 96});
+  WindowView view(window);
+  const QRect available = QGuiApplication::primaryScreen()->availableGeometry();
+  EXPECT_TRUE(available.contains(view.geometry())) << view.geometry().x() << "," << view.geometry().y();
+}
+
+TEST(WindowView, FollowsTheModel) {
+  ProgressWindow model;
+  WindowView view(model.window);
+  EXPECT_FALSE(view.isVisible());
+  model.field->set_string_value("Ejecting volumes. Please wait...");
+  EXPECT_TRUE(view.text_field_changed(*model.field));
+  EXPECT_EQ(view.label_for(*model.field)->text(), "Ejecting volumes. Please wait...");
+  model.indicator->start_animation();
+  EXPECT_TRUE(view.indicator_changed(*model.indicator));
+  EXPECT_EQ(view.bar_for(*model.indicator)->maximum(), 0) << "busy";
+  model.window->set_is_visible(true);
+  view.window_changed();
+  EXPECT_TRUE(view.isVisible());
+  model.indicator->stop_animation();
+  view.indicator_changed(*model.indicator);
+  EXPECT_EQ(view.bar_for(*model.indicator)->maximum(), 1) << "stopped";
+  model.window->set_is_visible(false);
+  view.window_changed();
+  EXPECT_FALSE(view.isVisible());
+}
+
+TEST(WindowView, IgnoresControlsOfOtherWindows) {
+  ProgressWindow model;
+  ProgressWindow other;
+  WindowView view(model.window);
+  EXPECT_FALSE(view.text_field_changed(*other.field));
+  EXPECT_FALSE(view.indicator_changed(*other.indicator));
+}
+
+TEST(WindowView, ShowsTextAsItStands) {
+  ProgressWindow model;
+  model.field->set_string_value("<b>not bold</b>");
+  WindowView view(model.window);
+  EXPECT_EQ(view.label_for(*model.field)->textFormat(), Qt::PlainText);
+  EXPECT_EQ(view.label_for(*model.field)->text(), "<b>not bold</b>");
+}
+
+}  // namespace
+}  // namespace berth::qt
