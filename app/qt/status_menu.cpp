@@ -49,8 +49,6 @@ void StatusMenu::show_item(const app::MenuItem& item) {
   row->action->setToolTip(QString::fromStdString(item.tool_tip()));
   row->action->setEnabled(item.is_enabled());
   row->widget->show_item(item);
-  // A taller or wider title changes the menu's geometry while it is open.
-  if (isVisible()) adjustSize();
 }
 
 MenuRow* StatusMenu::row_for(const app::MenuItem& item) const {

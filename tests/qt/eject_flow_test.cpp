@@ -4,6 +4,7 @@
 // modal message boxes titled "Vantrel Berthline Utility" with the one button "Confirm".
 #include <QLabel>
 #include <QProgressBar>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -79,6 +80,19 @@ TEST(EjectFlow, AVolumeThatRefusesIsReportedWhileTheWindowIsUpThenTheSummary) {
     EXPECT_EQ(alert.title, "Vantrel Berthline Utility");
     EXPECT_EQ(alert.buttons, std::vector<std::string>{"Confirm"});
   }
+}
+
+TEST(EjectFlow, TheKeyboardChoosesAPortToo) {
+  FrontEndHarness h;
+  ASSERT_TRUE(h.open_menu());
+  h.point_at(kEjectAll);
+  QTest::keyClick(&h.menu(), Qt::Key_Down);
+  QTest::keyClick(&h.menu(), Qt::Key_Down);  // USB port 1 has no volume: skipped
+  ASSERT_EQ(h.model_menu().highlighted_item(), &h.item(kUSBPort2));
+  QTest::keyClick(&h.menu(), Qt::Key_Return);
+  EXPECT_FALSE(h.delegate().statusItem->is_enabled());
+  ASSERT_TRUE(h.run_until_idle());
+  EXPECT_EQ(h.machine().disks().workspace().unmounted(), std::vector<std::string>{"/Volumes/Travel"});
 }
 
 TEST(EjectFlow, TheMenuOpensAgainAfterTheEjectWithTheNewState) {
