@@ -27,7 +27,11 @@ void expect_no_more(const std::vector<std::string_view>& args) {
   if (!args.empty()) throw UsageError{"unexpected argument \"" + std::string(args.front()) + "\""};
 }
 
-void print_json(const nlohmann::ordered_json& document) { write_out(document.dump() + "\n"); }
+void print_json(const nlohmann::ordered_json& document) {
+  // Texts come from drives, firmware and registries: bytes that are not UTF-8 are
+  // shown as U+FFFD rather than making the document impossible to write.
+  write_out(document.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n");
+}
 
 std::string hex32(std::uint32_t value) {
   char text[11];

@@ -57,7 +57,7 @@ std::uint32_t identify_drives(std::string_view listing, std::uint32_t first, boo
     const std::string path = disk_path(unit);
     if (slot >= kDeviceSlotCount) {
       // The table is full: the drive is left out rather than written over a dock.
-      if (GetDescription(unit)) println("scan_disk_node: no free slot for %s", path.c_str());
+      if (GetDescription(unit)) err_printf("scan_disk_node: no free slot for %s\n", path.c_str());
       continue;
     }
     if (refetch) vtr_device_list[slot].valid = 0;

@@ -54,10 +54,6 @@ void write_drive_record(std::uint32_t slot, std::uint32_t unit, DriveMarker mark
   if (slot >= kDeviceSlotCount || marker == DriveMarker::none) return;
   sDeviceSlot& entry = vtr_device_list[slot];
   sDevice& dev = entry.dev;
-  // Nothing of what the slot held before (a dock, another drive) shows through.
-  std::memset(static_cast<void*>(&dev), 0, sizeof dev);
-  for (std::uint32_t port = 0; port < kPortsPerController; ++port)
-    dev.sata_disk[port].bsd_unit = dev.usb_disk[port].bsd_unit = kNoDisk;
   const bool caddy = is_caddy(report);
   const std::uint32_t location = marker == DriveMarker::tm6721 ? 2 : 1;
   entry.valid = 1;

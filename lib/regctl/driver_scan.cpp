@@ -63,61 +63,54 @@ void take_candidate(sCandidateM91xxDev& candidate, sDevice& dev) {
   dev.service_thunderbolt = candidate.service_thunderbolt;
 }
 
-// The controller's identity as the driver reports it. The queries fill a scratch record
-// so that a service whose controller is not a dock's leaves the table as it was.
-bool read_identity(io_object_t service, io_connect_t connect, sDevice& scratch) {
-  if (My_get_bus_dev_fun_num(connect, &scratch.bus_num, &scratch.dev_num, &scratch.fun_num) != kIOReturnSuccess) {
+// The controller's identity as the driver reports it, written into the slot's record
+// as each query answers; a failed query leaves what the earlier ones wrote.
+bool read_identity(io_object_t service, io_connect_t connect, sDevice& dev) {
+  if (My_get_bus_dev_fun_num(connect, &dev.bus_num, &dev.dev_num, &dev.fun_num) != kIOReturnSuccess) {
     err_printf("service=%x, scan_by_kVantrelRegCtl:My_get_bus_dev_fun_num Err\n", service);
     return false;
   }
-  if (My_get_vid_did(connect, &scratch.VID, &scratch.DID) != kIOReturnSuccess) {
+  if (My_get_vid_did(connect, &dev.VID, &dev.DID) != kIOReturnSuccess) {
     err_printf("service=%x, scan_by_kVantrelRegCtl:My_get_vid_did Err\n", service);
     return false;
   }
-  if (My_get_sub_vid_did(connect, &scratch.SUB_VID, &scratch.SUB_DID) != kIOReturnSuccess) return false;
-  if (!get_VID_DID_9182_spi_flash(connect, &scratch, &scratch.spi_flash_id)) {
+  if (My_get_sub_vid_did(connect, &dev.SUB_VID, &dev.SUB_DID) != kIOReturnSuccess) return false;
+  if (!get_VID_DID_9182_spi_flash(connect, &dev, &dev.spi_flash_id)) {
     err_printf("service=%x, scan_by_kVantrelRegCtl:get_VID_DID_9182_spi_flash Err\n", service);
     return false;
   }
   // The version's flash addresses depend on the device ID read above.
-  if (!get_M9182_BIOS_version(connect, &scratch)) {
+  if (!get_M9182_BIOS_version(connect, &dev)) {
     err_printf("service=%x, scan_by_kVantrelRegCtl:get_M9182_bios_version Err\n", service);
     return false;
   }
   return true;
 }
 
-void take_identity(const sDevice& scratch, io_object_t service, sDevice& dev) {
-  dev.service = service;
-  dev.bus_num = scratch.bus_num;
-  dev.dev_num = scratch.dev_num;
-  dev.fun_num = scratch.fun_num;
-  dev.VID = scratch.VID;
-  dev.DID = scratch.DID;
-  dev.SUB_VID = scratch.SUB_VID;
-  dev.SUB_DID = scratch.SUB_DID;
-  dev.spi_flash_id = scratch.spi_flash_id;
-  std::memcpy(dev.bios_ver, scratch.bios_ver, sizeof dev.bios_ver);
-  // The slot may have held a drive product last time; it is a dock now.
-  dev.dev_kind = 1;
-  dev.is_drive_product = 0;
+// A slot that holds a drive product cached by an earlier call is about to take a
+// controller's identity: its cached report no longer describes the record, so drive
+// identification must fetch it again, and a found dock must not read as a drive.
+void forget_drive_product(sDeviceSlot& entry) {
+  if (!entry.dev.is_drive_product) return;
+  entry.valid = 0;
+  entry.dev.is_drive_product = 0;
+  entry.dev.dev_kind = 1;
 }
 
 // Finds the service's controller among the SATA candidates and writes slot `slot`.
 Outcome scan_service(io_object_t service, std::uint32_t slot) {
-  static sDevice scratch;
-  std::memset(static_cast<void*>(&scratch), 0, sizeof scratch);
   io_connect_t connect = 0;
   MyUserClientOpenExample(service, &connect);
   if (connect == 0) return Outcome::skipped;
-  if (!read_identity(service, connect, scratch)) {
+  sDeviceSlot& entry = vtr_device_list[slot];
+  forget_drive_product(entry);
+  if (!read_identity(service, connect, entry.dev)) {
     MyUserClientCloseExample(connect);
     return Outcome::end_walk;
   }
   char location[16] = {};
-  std::snprintf(location, sizeof location, "%d:%d:%d", static_cast<int>(scratch.bus_num),
-                static_cast<int>(scratch.dev_num), static_cast<int>(scratch.fun_num));
-  sDeviceSlot& entry = vtr_device_list[slot];
+  std::snprintf(location, sizeof location, "%d:%d:%d", static_cast<int>(entry.dev.bus_num),
+                static_cast<int>(entry.dev.dev_num), static_cast<int>(entry.dev.fun_num));
   bool found = false;
   const std::uint32_t candidates = std::min(gCandidateM91xxDevCnt, kRecordTableCapacity);
   for (std::uint32_t c = 0; c < candidates; ++c) {
@@ -126,8 +119,8 @@ Outcome scan_service(io_object_t service, std::uint32_t slot) {
     take_candidate(gCandidateM91xxDeviceList[c], entry.dev);
   }
   if (found) {
-    take_identity(scratch, service, entry.dev);
     entry.valid = 1;
+    entry.dev.service = service;
   }
   MyUserClientCloseExample(connect);
   return found ? Outcome::found : Outcome::not_found;

@@ -28,6 +28,9 @@ bool second_byte_fits(unsigned char lead, unsigned char second) {
 
 std::uint32_t scan_value(std::string_view text, int base) {
   const std::string terminated(text);
+  // The hexadecimal scanner takes blanks and an optional 0x, but no sign.
+  const auto first = terminated.find_first_not_of(" \t\n\r\f\v");
+  if (base == 16 && first != std::string::npos && (terminated[first] == '+' || terminated[first] == '-')) return 0;
   return static_cast<std::uint32_t>(std::strtoul(terminated.c_str(), nullptr, base));
 }
 

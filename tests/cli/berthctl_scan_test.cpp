@@ -6,6 +6,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "tests/support/machine_builder.h"
 #include "tests/support/run_berthctl.h"
 #include "tests/support/sim_fixture.h"
 
@@ -75,6 +76,18 @@ TEST(BerthctlScan, BadInputGivesOneLineNamingFileAndPlace) {
     EXPECT_EQ(result.err.rfind("berthctl: " + c.expected, 0), 0u) << result.err;
     EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
   }
+}
+
+TEST(BerthctlScan, TextCutInsideACharacterStillGivesAJsonDocument) {
+  // "Type" is cut to 15 bytes, which splits the eighth two-byte character.
+  const json medium = entry("m", "IOMedia", json::array({prop_str("Type", "\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9"), prop_num("BSD Unit", 3)}));
+  const json port = entry("p", "Port", json::array({prop_num("PortNum", 1)}), json::array({medium}));
+  const std::string file = write_temp("berth-cut-text.json",
+                                      machine(json::array({thunderbolt("TB", 0x003D0006, 1, json::array({pci_device("usb", kUSBController, json::array({port}))}))})));
+  const auto result = run_berthctl({"--machine", file, "scan", "--json"});
+  ASSERT_EQ(result.exit_status, 0) << result.err;
+  const json doc = json::parse(result.last_line());
+  EXPECT_EQ(doc["docks"][0]["usb"][0]["media_type"], "\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\ufffd");
 }
 
 TEST(BerthctlScan, UnknownCommandOrArgumentIsAUsageError) {

@@ -137,7 +137,7 @@ TEST_F(DriveTest, DrivesBeyondTheLastSlotAreLeftOut) {
   ASSERT_EQ(scan_disk_node(15), 1u);
   expect_docks_intact(15);
   EXPECT_EQ(vtr_device_list[15].dev.sata_disk[0].bsd_unit, 4u);
-  EXPECT_NE(fixture.console().out().find("scan_disk_node: no free slot for /dev/disk5"), std::string::npos);
+  EXPECT_NE(fixture.console().err().find("scan_disk_node: no free slot for /dev/disk5"), std::string::npos);
   write_docks(16);
   EXPECT_EQ(scan_disk_node(16), 0u);
   expect_docks_intact(16);

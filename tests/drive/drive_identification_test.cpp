@@ -40,7 +40,8 @@ TEST_F(DriveTest, ACaddyDriveOfTheTm6721FamilyFillsItsRecord) {
   EXPECT_EQ(dev.sata_disk[0].info_d, 38u);
   EXPECT_EQ(dev.TB_GUID_high, 9u);
   EXPECT_EQ(dev.TB_GUID_low, 0x0A1B2C3Du);
-  for (std::uint32_t port = 1; port < kPortsPerController; ++port) EXPECT_EQ(dev.sata_disk[port].bsd_unit, kNoDisk);
+  for (std::uint32_t port = 1; port < kPortsPerController; ++port)
+    EXPECT_EQ(dev.sata_disk[port].bsd_unit, 0u) << "fields the drive record does not name are not written";
 }
 
 TEST_F(DriveTest, AForteDriveOfTheTm478FamilyTakesIdentifierA) {

@@ -72,7 +72,6 @@ TEST_F(DriverScanTest, ADockTakesTheDriversIdentityAndItsCandidatesDisks) {
   const sDevice& dev = slot.dev;
   EXPECT_EQ(slot.valid, 1);
   EXPECT_NE(dev.service, 0u);
-  EXPECT_EQ(dev.dev_kind, 1u);
   EXPECT_EQ(dev.is_drive_product, 0);
   EXPECT_EQ(dev.bus_num, 134u);
   EXPECT_EQ(dev.VID, 0x1B21u);
@@ -136,6 +135,26 @@ TEST_F(DriverScanTest, AServiceOutsideTheCandidatesCostsNoSlotAndLeavesItAlone) 
   EXPECT_EQ(vtr_device_list[0].dev.DID, 0x9182u);
   EXPECT_EQ(vtr_device_list[1].dev.bus_num, 0u);
   EXPECT_EQ(vtr_device_list[1].valid, 0);
+}
+
+TEST_F(DriverScanTest, AnUnmatchedServiceLeavesItsIdentityInTheFreeSlot) {
+  install_driver(json::array({service(7)}));
+  ASSERT_EQ(scan(), 0u);
+  EXPECT_EQ(vtr_device_list[0].dev.bus_num, 7u);
+  EXPECT_EQ(vtr_device_list[0].dev.spi_flash_id, 0x001330EFu);
+  EXPECT_EQ(vtr_device_list[0].valid, 0);
+}
+
+TEST_F(DriverScanTest, AnUnmatchedServiceNeverLeavesItsIdentityInACachedDrive) {
+  install_driver(json::array({service(7)}), DriveMachine().drive(4, Report{}));
+  ASSERT_EQ(scan(), 1u);
+  const std::string version(text_of(vtr_device_list[0].dev.bios_ver));
+  ASSERT_NE(version, "V1.0.20-R06");
+  // The second call writes the controller's identity into slot 0 again, where the
+  // drive's report is cached: the report must be fetched anew.
+  ASSERT_EQ(scan(), 1u);
+  EXPECT_EQ(text_of(vtr_device_list[0].dev.bios_ver), version);
+  EXPECT_EQ(vtr_device_list[0].dev.is_drive_product, 1);
 }
 
 TEST_F(DriverScanTest, AServiceThatCannotBeOpenedIsSkipped) {
