@@ -1,5 +1,4 @@
 // berthctl flash id|version|dump|program: the SATA controller's SPI flash.
-#include <cstring>
 #include <fstream>
 #include <string>
 
@@ -11,6 +10,22 @@
 
 namespace berth::cli {
 namespace {
+
+// The version bytes as text: an erased or foreign flash gives bytes that are not
+// UTF-8, which a JSON document cannot carry; each byte is taken as its Latin-1 character.
+std::string version_text(const sDevice& dev) {
+  std::string text;
+  for (std::size_t i = 0; i < sizeof dev.bios_ver && dev.bios_ver[i] != '\0'; ++i) {
+    const auto byte = static_cast<unsigned char>(dev.bios_ver[i]);
+    if (byte < 0x80) {
+      text += static_cast<char>(byte);
+    } else {
+      text += static_cast<char>(0xC0 | (byte >> 6));
+      text += static_cast<char>(0x80 | (byte & 0x3F));
+    }
+  }
+  return text;
+}
 
 int flash_id(std::vector<std::string_view> args) {
   const bool as_json = take_flag(args, "--json");
@@ -35,7 +50,7 @@ int flash_version(std::vector<std::string_view> args) {
     write_err("flash version: the version words could not be read\n");
     return kExitFailed;
   }
-  const std::string version(dev->bios_ver, strnlen(dev->bios_ver, sizeof dev->bios_ver));
+  const std::string version = version_text(*dev);
   if (as_json) print_json({{"bios_ver", version}});
   else write_out("bios_ver " + version + "\n");
   return kExitOk;

@@ -1,6 +1,7 @@
 #include "cli/flash_program.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <optional>
@@ -52,6 +53,9 @@ class Progress {
 };
 
 std::vector<std::uint8_t> read_image_file(const std::string& path) {
+  // A directory opens as an empty stream: it must not pass for an empty image.
+  std::error_code error;
+  if (!std::filesystem::is_regular_file(path, error)) throw UsageError{path + " is not a readable file"};
   std::ifstream in(path, std::ios::binary);
   if (!in) throw UsageError{"cannot read " + path};
   std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
@@ -66,13 +70,32 @@ bool sector_differs(std::span<const std::uint8_t> a, std::span<const std::uint8_
   return !std::equal(a.begin() + first, a.begin() + first + kFlashSectorSize, b.begin() + first);
 }
 
-std::optional<FlashSectors> changed_sectors(ControllerSession& session, std::span<const std::uint8_t> image) {
+// Every sector, or with only_changed those whose read-back differs from the image;
+// nothing when the flash cannot be read.
+std::optional<FlashSectors> sectors_to_program(ControllerSession& session, std::span<const std::uint8_t> image,
+                                               bool only_changed) {
+  FlashSectors sectors;
+  if (!only_changed) return sectors.set();
   std::vector<std::uint8_t> current(kFlashSize);
   if (!read_9182_spi_flash(session.connection(), session.record(), 0, current)) return std::nullopt;
-  FlashSectors sectors;
   for (std::uint32_t sector = 0; sector < kFlashSectorCount; ++sector)
     if (sector_differs(current, image, sector)) sectors.set(sector);
+  write_out(format("flash program: %zu of %u sectors differ\n", sectors.count(), kFlashSectorCount));
   return sectors;
+}
+
+bool program_with_progress(ControllerSession& session, std::span<const std::uint8_t> image, const FlashSectors& sectors) {
+  Progress progress(sectors.count());
+  std::size_t done = 0;
+  const bool ok = program_9182_spi_flash_image(session.connection(), session.record(), image, sectors,
+                                               [&](std::uint32_t) { progress.show(done++); });
+  if (ok) {
+    progress.finish();
+    return true;
+  }
+  progress.end_bar();
+  write_err("flash program: programming failed; the flash is left as far as it got\n");
+  return false;
 }
 
 int verify(ControllerSession& session, std::span<const std::uint8_t> image) {
@@ -102,29 +125,12 @@ int flash_program(std::vector<std::string_view> args) {
   const auto session = ControllerSession::open(service);
   if (!session) return kExitFailed;
 
-  FlashSectors sectors;
-  sectors.set();
-  if (only_changed) {
-    const auto changed = changed_sectors(*session, image);
-    if (!changed) {
-      write_err("flash program: the flash could not be read\n");
-      return kExitFailed;
-    }
-    sectors = *changed;
-    write_out(format("flash program: %zu of %u sectors differ\n", sectors.count(), kFlashSectorCount));
+  const auto sectors = sectors_to_program(*session, image, only_changed);
+  if (!sectors) {
+    write_err("flash program: the flash could not be read\n");
+    return kExitFailed;
   }
-  if (sectors.any()) {
-    Progress progress(sectors.count());
-    std::size_t done = 0;
-    const bool ok = program_9182_spi_flash_image(session->connection(), session->record(), image, sectors,
-                                                 [&](std::uint32_t) { progress.show(done++); });
-    if (!ok) {
-      progress.end_bar();
-      write_err("flash program: programming failed; the flash is left as far as it got\n");
-      return kExitFailed;
-    }
-    progress.finish();
-  }
+  if (sectors->any() && !program_with_progress(*session, image, *sectors)) return kExitFailed;
   if (verify(*session, image) != kExitOk) return kExitFailed;
   write_out(format("flash program: %s programmed and verified\n", path->c_str()));
   return kExitOk;

@@ -114,8 +114,8 @@ bool program_whole_9182_spi_flash(io_connect_t connect, sDevice* dev) {
   return true;
 }
 
-// Unlike its first form, a failed erase or program fails the whole operation: the
-// region would otherwise be left erased or half written behind a success.
+// A failed erase or program fails the whole operation: the region would otherwise be
+// left erased or half written behind a success.
 bool program_BIOS_9182_spi_flash(io_connect_t connect, sDevice* dev) {
   const auto image = read_image(kBiosImagePath, kBiosImageSectors * kFlashSectorSize);
   if (!image) return false;

@@ -49,6 +49,14 @@ TEST(BerthctlFlash, IdAndVersionOfTheDemoMachineAsJson) {
   EXPECT_EQ(version.last_line(), R"({"bios_ver":"V1.0.20-R06"})");
 }
 
+TEST(BerthctlFlash, AVersionOfNonTextBytesIsStillOneJsonDocument) {
+  TempDir dir;
+  const std::string machine = persistent_machine(dir, {{"bytes_at", {{{"address", "0x10007"}, {"data", "56ff31"}}}}});
+  const CommandResult result = run_berthctl({"--machine", machine, "flash", "version", "--json"});
+  EXPECT_EQ(result.exit_status, 0) << result.err;
+  EXPECT_EQ(json::parse(result.last_line()).at("bios_ver"), "V\u00ff1\u00ff\u00ff\u00ff\u00ff\u00ff\u00ff\u00ff\u00ff");
+}
+
 TEST(BerthctlFlash, TraceWritesEveryDriverCallToStandardError) {
   const CommandResult result = run_berthctl({"--trace", "flash", "id"});
   EXPECT_EQ(result.exit_status, 0);
@@ -137,6 +145,7 @@ TEST(BerthctlFlash, BadArgumentsExitWith2) {
            {"flash", "program"},
            {"flash", "program", "--file", (dir / "absent.bin").string()},
            {"flash", "program", "--file", (dir / "big.bin").string()},
+           {"flash", "program", "--file", dir.path().string()},
            {"flash", "id", "--service", "1"},
            {"flash", "id", "--service", "x"},
            {"flash", "erase"},
