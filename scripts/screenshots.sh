@@ -161,4 +161,17 @@ until_ok 5 sh -c '! xdotool search --onlyvisible --name "^Vantrel Berthline Util
   fail "the alert did not close"
 
 kill -0 "$program_pid" 2>/dev/null || fail "the program ended on its own"
+
+# Quit, the menu's last row: Up from no highlight reaches it.
+xdotool mousemove $((ix + iw / 2)) $((iy + ih / 2)) click 1
+until_ok 10 menu_geometry || fail "the status menu did not open again"
+xdotool mousemove "$width" "$height"
+sleep 0.3
+xdotool key Up
+sleep 0.2
+xdotool key Return
+until_ok 10 sh -c "! kill -0 $program_pid" || fail "Quit did not end the program"
+status=0
+wait "$program_pid" || status=$?
+[ "$status" -eq 0 ] || fail "the program ended with status $status"
 ls "$out"/*.png
