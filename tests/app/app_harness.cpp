@@ -149,7 +149,8 @@ std::string runs_text(const app::AttributedString& title) {
   return text;
 }
 
-std::vector<std::string> AppHarness::menu_lines() {
+std::vector<std::string> AppHarness::open_menu_lines() {
+  EXPECT_TRUE(headless_->open_status_menu());
   std::vector<std::string> lines;
   for (const auto& item : menu().items()) {
     if (item->is_separator()) {
@@ -162,11 +163,6 @@ std::vector<std::string> AppHarness::menu_lines() {
     lines.push_back(line);
   }
   return lines;
-}
-
-std::vector<std::string> AppHarness::open_menu_lines() {
-  EXPECT_TRUE(headless_->open_status_menu());
-  return menu_lines();
 }
 
 void AppHarness::eject(std::int64_t tag) {

@@ -84,7 +84,6 @@ class AppHarness {
   // Opens the status menu and returns one line per item: tag, enabled, title (or
   // attributed runs) and tool tip; separators as "---".
   std::vector<std::string> open_menu_lines();
-  std::vector<std::string> menu_lines();
   // Opens the menu, chooses the item and runs the eject to its end.
   void eject(std::int64_t tag);
 

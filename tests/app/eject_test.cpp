@@ -10,21 +10,32 @@ namespace {
 using namespace berth::testing;
 using Lines = std::vector<std::string>;
 
-const std::string kFailedArchive = "alert Failed to eject volume:Archive";
+const std::string kSafe = "Devices ejected safely.";
 
-// A type-10 dock: USB port 1 holds disk3 (Travel and EFI), eSATA port 2 holds disk5
-// (Archive, refused by the workspace, and Backups).
-json refused(const std::string& bsd, const std::string& name) {
+// A mounted volume with one more setting of the simulated workspace.
+json mounted_with(const std::string& bsd, const std::string& name, const char* key, json value) {
   json volume = mounted(bsd, name);
-  volume["volume"]["eject"] = "refuse";
+  volume["volume"][key] = std::move(value);
   return volume;
 }
 
+json refused(const std::string& bsd, const std::string& name) { return mounted_with(bsd, name, "eject", "refuse"); }
+
+// A type-10 dock: USB port 1 holds disk3 (Travel and EFI), eSATA port 2 holds disk5
+// (Archive, refused by the workspace, and Backups).
 std::string standard_dock(json extra = json::object()) {
   return app_machine({DockSpec{.usb = {3, std::nullopt, std::nullopt}, .sata = {std::nullopt, 5}}},
                      json::array({mounted("disk3s1", "EFI"), mounted("disk3s2", "Travel"), refused("disk5s1", "Archive"),
                                   mounted("disk5s2", "Backups")}),
                      std::move(extra));
+}
+
+std::string one_dock(DockSpec dock, json disks) { return app_machine({dock}, std::move(disks)); }
+
+DockSpec usb_dock(std::optional<std::int64_t> port1, std::optional<std::int64_t> port2 = {}, const char* type1 = "") {
+  DockSpec dock{.usb = {port1, port2, std::nullopt}};
+  dock.usb_type[0] = type1;
+  return dock;
 }
 
 TEST(EjectRequest, EntersTheEjectingStateAtOnceAndWorksHalfASecondLater) {
@@ -45,16 +56,20 @@ TEST(EjectRequest, EntersTheEjectingStateAtOnceAndWorksHalfASecondLater) {
   EXPECT_FALSE(h.delegate()._pgs_vol_eject->is_animating());
 }
 
-TEST(EjectRequest, IdleIsRestoredBeforeTheSummaryAlert) {
+TEST(EjectRequest, AVolumeAlertComesWhileTheWindowIsUpAndTheSummaryAfterIdleIsRestored) {
   AppHarness h(standard_dock());
-  h.eject(0x4FF);
+  h.eject(0x3FF);
+  EXPECT_EQ(h.unmounted(), (Lines{"/Volumes/Travel", "/Volumes/Backups"})) << "USB first, and a refusal does not stop the run";
   const Lines& lines = h.events().lines;
-  EXPECT_EQ(Lines(lines.end() - 4, lines.end()), (Lines{"status item enabled=1", "indicator animating=0",
-                                                         "window visible=0", "alert Devices ejected safely."}));
-  ASSERT_EQ(h.alerts().size(), 1u);
-  EXPECT_EQ(h.alerts()[0].title, "Vantrel Berthline Utility");
-  EXPECT_EQ(h.alerts()[0].default_button, "Confirm");
-  EXPECT_TRUE(h.alerts()[0].alternate_button.empty());
+  ASSERT_GE(lines.size(), 5u);
+  EXPECT_EQ(Lines(lines.end() - 5, lines.end()),
+            (Lines{"alert Failed to eject volume:Archive", "status item enabled=1", "indicator animating=0",
+                   "window visible=0", "alert Device eject failed."}));
+  ASSERT_EQ(h.alerts().size(), 2u);
+  const app::Alert& summary = h.alerts().back();
+  EXPECT_EQ(summary.title, "Vantrel Berthline Utility");
+  EXPECT_EQ(summary.default_button, "Confirm");
+  EXPECT_TRUE(summary.alternate_button.empty());
 }
 
 TEST(EjectRequest, TheTimerKeepsNoItemAliveButUsesOneThatLives) {
@@ -68,142 +83,66 @@ TEST(EjectRequest, TheTimerKeepsNoItemAliveButUsesOneThatLives) {
   EXPECT_EQ(h.unmounted(), (Lines{"/Volumes/Travel"}));
 }
 
-TEST(EjectGroup, EjectAllTakesUSBThenESATAAndReportsTheFailure) {
-  AppHarness h(standard_dock());
-  h.eject(0x3FF);
-  EXPECT_EQ(h.unmounted(), (Lines{"/Volumes/Travel", "/Volumes/Backups"})) << "a refusal does not stop the run";
-  const auto& calls = h.sim().machine().disks().workspace().calls();
-  ASSERT_EQ(calls.size(), 3u);
-  EXPECT_EQ(calls[1].path, "/Volumes/Archive");
-  EXPECT_FALSE(calls[1].accepted);
-  EXPECT_EQ(h.events().lines.back(), "alert Device eject failed.");
-  EXPECT_EQ(h.events().lines[h.events().lines.size() - 5], kFailedArchive);
-}
-
-TEST(EjectGroup, NoDiskOnAnyPortOfTheGroupIsSafe) {
-  AppHarness h(standard_dock());
-  h.open_menu_lines();
-  auto item = app::MenuItem::create("", "ibac_ejectVolumes:", "");
-  item->set_tag(0x4FF);
-  vtr_device_list[0].dev.usb_disk[0].bsd_unit = 255;
-  h.delegate().thread_ejectVolumes(item.get());
-  EXPECT_TRUE(h.unmounted().empty());
-  EXPECT_EQ(h.events().lines.back(), "alert Devices ejected safely.");
-}
-
-TEST(EjectGroup, TypeSixDockEjectsItsUSBSideOnlyWhateverTheItem) {
-  AppHarness h(app_machine({DockSpec{.type = 6, .usb = {std::nullopt, 2, std::nullopt}}},
-                           json::array({mounted("disk2s1", "Stick"), mounted("disk0s2", "Macintosh HD")})));
-  h.open_menu_lines();
-  // A type-6 record whose eSATA side still holds unit 0 from nowhere: never looked at.
-  vtr_device_list[0].dev.sata_disk[0].bsd_unit = 0;
-  auto all_esata = app::MenuItem::create("", "ibac_ejectVolumes:", "");
-  all_esata->set_tag(0x8FF);
-  h.delegate().thread_ejectVolumes(all_esata.get());
-  EXPECT_TRUE(h.unmounted().empty());
-  EXPECT_EQ(h.alerts().back().message, "Devices ejected safely.");
-  h.eject(0x3FF);
-  EXPECT_EQ(h.unmounted(), (Lines{"/Volumes/Stick"}));
-}
-
-TEST(EjectGroup, DVDDrivesAreSkippedSilently) {
-  DockSpec dock{.usb = {2, 3, std::nullopt}};
-  dock.usb_type[0] = "DVD-ROM drive";
-  AppHarness h(app_machine({dock}, json::array({mounted("disk2", "Film"), mounted("disk3s1", "Data")})));
-  h.eject(0x4FF);
-  EXPECT_EQ(h.unmounted(), (Lines{"/Volumes/Data"}));
-  EXPECT_EQ(h.events().lines.back(), "alert Devices ejected safely.");
-}
-
-TEST(EjectOnePort, AFailedVolumeShowsOnlyItsOwnAlert) {
-  AppHarness h(standard_dock());
-  h.eject(0x201);
-  EXPECT_EQ(h.unmounted(), (Lines{"/Volumes/Backups"})) << "the second volume is still tried";
-  ASSERT_EQ(h.alerts().size(), 1u);
-  EXPECT_EQ(h.alerts()[0].message, "Failed to eject volume:Archive");
-  EXPECT_TRUE(h.delegate().statusItem->is_enabled());
-}
-
-TEST(EjectOnePort, APortWithoutADiskIsSafe) {
-  AppHarness h(standard_dock());
-  h.open_menu_lines();
-  auto item = app::MenuItem::create("", "ibac_ejectVolumes:", "");
-  item->set_tag(0x200);
-  h.delegate().thread_ejectVolumes(item.get());
-  EXPECT_EQ(h.alerts().back().message, "Devices ejected safely.");
-  item->set_tag(0x501);  // interface type 5: no such side
-  h.delegate().thread_ejectVolumes(item.get());
-  EXPECT_EQ(h.alerts().size(), 2u);
-  EXPECT_TRUE(h.unmounted().empty());
-}
-
-TEST(EjectOnePort, ADVDDriveIsRefusedAndTheProgressStillEnds) {
-  DockSpec dock{.usb = {2, std::nullopt, std::nullopt}};
-  dock.usb_type[0] = "DVD-ROM";
-  AppHarness h(app_machine({dock}, json::array({mounted("disk2", "Film")})));
-  h.eject(0x100);
-  EXPECT_TRUE(h.unmounted().empty());
-  ASSERT_EQ(h.alerts().size(), 1u);
-  EXPECT_EQ(h.alerts()[0].message, "Do not support DVD-ROM eject.");
-  EXPECT_TRUE(h.delegate().statusItem->is_enabled());
-  EXPECT_FALSE(h.delegate()._window_Msg->is_visible());
-}
-
-TEST(EjectOnePort, NoSessionShowsNothingAtAll) {
-  AppHarness h(standard_dock(json{{"disk_arbitration", {{"session", "fail"}}}}));
-  h.open_menu_lines();
-  auto item = app::MenuItem::create("", "ibac_ejectVolumes:", "");
-  item->set_tag(0x100);
-  ASSERT_EQ(vtr_device_list[0].dev.usb_disk[0].bsd_unit, 3u);
-  h.delegate().thread_ejectVolumes(item.get());
-  EXPECT_TRUE(h.alerts().empty());
-  EXPECT_TRUE(h.sim().machine().disks().workspace().calls().empty());
-  EXPECT_TRUE(h.delegate().statusItem->is_enabled());
-}
-
-TEST(Unmount, ProtectedNamesAreNeverEjectedButOtherCasesAre) {
-  AppHarness h(app_machine({DockSpec{.usb = {4, std::nullopt, std::nullopt}}},
-                           json::array({mounted("disk4s1", "EFI"), refused("disk4s2", "efi")})));
-  h.open_menu_lines();
-  EXPECT_FALSE(h.delegate().fn_unmount_diskX(4));
-  const auto& calls = h.sim().machine().disks().workspace().calls();
-  ASSERT_EQ(calls.size(), 1u);
-  EXPECT_EQ(calls[0].path, "/Volumes/efi");
-}
-
-TEST(Unmount, UnreachableAndUnmountedVolumesAreSkippedAsSuccess) {
-  json unreachable = mounted("disk4s2", "Gone");
-  unreachable["volume"]["reachable"] = false;
-  AppHarness h(app_machine({}, json::array({unmounted("disk4s1", "Sleep"), unreachable})));
-  EXPECT_TRUE(h.delegate().fn_unmount_diskX(4));
-  EXPECT_TRUE(h.sim().machine().disks().workspace().calls().empty());
-  EXPECT_TRUE(h.alerts().empty());
-}
-
-TEST(Unmount, EjectingOneVolumeUnmountsTheWholeDisk) {
-  AppHarness h(app_machine({}, json::array({mounted("disk4", "Whole"), mounted("disk4s3", "Three")})));
-  EXPECT_TRUE(h.delegate().fn_unmount_diskX(4));
-  EXPECT_EQ(h.unmounted(), (Lines{"/Volumes/Whole"})) << "slice 3 went with its disk";
-}
-
-TEST(Unmount, AVolumeNameIsShownLiterallyInItsAlert) {
-  AppHarness h(app_machine({}, json::array({refused("disk4s1", "100%s %n %@ done")})));
-  EXPECT_FALSE(h.delegate().fn_unmount_diskX(4));
-  ASSERT_EQ(h.alerts().size(), 1u);
-  EXPECT_EQ(h.alerts()[0].message, "Failed to eject volume:100%s %n %@ done");
-}
-
-TEST(Unmount, AUnitAboveTwoFiftyFiveNeverTouchesTheDiskItWouldBeCutTo) {
-  AppHarness h(app_machine({DockSpec{.usb = {259, std::nullopt, std::nullopt}}},
-                           json::array({mounted("disk3s1", "Bystander"), mounted("disk259s1", "Far")})));
-  h.open_menu_lines();
-  auto item = app::MenuItem::create("", "ibac_ejectVolumes:", "");
-  for (std::int64_t tag : {0x3FF, 0x4FF, 0x100}) {
-    item->set_tag(tag);
-    h.delegate().thread_ejectVolumes(item.get());
+// The worker and the unmount, one case per outcome: each request is an item carrying the
+// tag (enabled in the menu or not), sent as the menu sends it, with the clock run on.
+TEST(EjectWorker, EjectsWhatTheTagNamesAndReportsAsTheFlagsSay) {
+  struct Case {
+    const char* name;
+    std::string machine;
+    std::vector<std::int64_t> tags;
+    Lines unmounted;
+    Lines alerts;
+    void (*tamper)(sDevice&) = nullptr;  // applied to dock 0 after the menu's scan
+  };
+  const Case cases[] = {
+      {"one port: a refused volume has only its own alert, the next is still tried", standard_dock(), {0x201},
+       {"/Volumes/Backups"}, {"Failed to eject volume:Archive"}},
+      {"one port without a disk, and a port of no side, are safe", standard_dock(), {0x200, 0x501}, {}, {kSafe, kSafe}},
+      {"one port without a Disk Arbitration session shows nothing at all",
+       standard_dock(json{{"disk_arbitration", {{"session", "fail"}}}}), {0x100}, {}, {}},
+      {"a DVD drive chosen alone is refused", one_dock(usb_dock(2, {}, "DVD-ROM"), json::array({mounted("disk2", "Film")})),
+       {0x100}, {}, {"Do not support DVD-ROM eject."}},
+      {"a DVD drive is skipped silently in a group",
+       one_dock(usb_dock(2, 3, "DVD-ROM drive"), json::array({mounted("disk2", "Film"), mounted("disk3s1", "Data")})),
+       {0x4FF}, {"/Volumes/Data"}, {kSafe}},
+      {"a group with no disk on any of its ports is safe",
+       one_dock(DockSpec{.sata = {std::nullopt, 5}}, json::array({mounted("disk5s1", "S")})), {0x4FF}, {}, {kSafe}},
+      {"a type-6 dock ejects its USB side only, whatever the item",
+       one_dock(DockSpec{.type = 6, .usb = {std::nullopt, 2, std::nullopt}},
+                json::array({mounted("disk2s1", "Stick"), mounted("disk0s2", "Macintosh HD")})),
+       {0x8FF, 0x3FF}, {"/Volumes/Stick"}, {kSafe, kSafe},
+       [](sDevice& dev) { dev.sata_disk[0].bsd_unit = 0; }},  // an eSATA unit from nowhere: never looked at
+      {"EFI is never ejected, efi is",
+       one_dock(usb_dock(4), json::array({mounted("disk4s1", "EFI"), refused("disk4s2", "efi")})), {0x100}, {},
+       {"Failed to eject volume:efi"}},
+      {"unmounted and unreachable volumes are skipped as success",
+       one_dock(usb_dock(4), json::array({unmounted("disk4s1", "Sleep"), mounted_with("disk4s2", "Gone", "reachable", false)})),
+       {0x100}, {}, {kSafe}},
+      {"ejecting the whole-disk volume takes its slices along",
+       one_dock(usb_dock(4), json::array({mounted("disk4", "Whole"), mounted("disk4s3", "Three")})), {0x100},
+       {"/Volumes/Whole"}, {kSafe}},
+      {"a volume name is shown literally", one_dock(usb_dock(4), json::array({refused("disk4s1", "100%s %n %@ done")})),
+       {0x100}, {}, {"Failed to eject volume:100%s %n %@ done"}},
+      {"a unit above 255 never touches the disk it would be cut to",
+       one_dock(usb_dock(259), json::array({mounted("disk3s1", "Bystander"), mounted("disk259s1", "Far")})),
+       {0x3FF, 0x4FF, 0x100}, {}, {kSafe, kSafe, kSafe}},
+  };
+  for (const Case& c : cases) {
+    AppHarness h(c.machine);
+    h.open_menu_lines();
+    if (c.tamper) c.tamper(vtr_device_list[0].dev);
+    for (const std::int64_t tag : c.tags) {
+      auto item = app::MenuItem::create("", "ibac_ejectVolumes:", "");
+      item->set_tag(tag);
+      h.delegate().ibac_ejectVolumes(item.get());
+      h.run_loop().advance(0.5);
+      EXPECT_TRUE(h.delegate().statusItem->is_enabled() && !h.delegate()._window_Msg->is_visible()) << c.name;
+    }
+    EXPECT_EQ(h.unmounted(), c.unmounted) << c.name;
+    Lines alerts;
+    for (const app::Alert& alert : h.alerts()) alerts.push_back(alert.message);
+    EXPECT_EQ(alerts, c.alerts) << c.name;
   }
-  EXPECT_TRUE(h.unmounted().empty());
-  EXPECT_TRUE(h.sim().machine().disks().workspace().calls().empty());
 }
 
 TEST(EjectTimer, FiringWithoutItsMenuItemStillEndsTheEjectingState) {
@@ -221,7 +160,7 @@ TEST(EjectTimer, FiringWithoutItsMenuItemStillEndsTheEjectingState) {
 }
 
 TEST(EjectTexts, AlertsUseTheBundlesLocalizedTextsWithEnglishAsFallback) {
-  AppHarness h(standard_dock(json{{"bundle", {{"strings", {{"Confirm", "Bestätigen"}, {"Devices ejected safely.", "Sicher ausgeworfen."}}}}}}));
+  AppHarness h(standard_dock(json{{"bundle", {{"strings", {{"Confirm", "Bestätigen"}, {kSafe, "Sicher ausgeworfen."}}}}}}));
   h.eject(0x100);
   ASSERT_EQ(h.alerts().size(), 1u);
   EXPECT_EQ(h.alerts()[0].message, "Sicher ausgeworfen.");

@@ -2,6 +2,8 @@
 // blocks with their titles, tags, tool tips and enabling, and the item pools.
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "app/app_texts.h"
 #include "tests/app/app_harness.h"
 
@@ -103,26 +105,15 @@ TEST(DockBlock, AMissingEjectIconStopsTheBlockWithoutQuit) {
   EXPECT_EQ(lines.back(), "00000102 off       port 3 | Eject volumes on USB port 3");
 }
 
-TEST(DockBlock, TagsCarryDockInterfaceAndPort) {
+TEST(DockBlock, ThunderboltTypeIsTheLowByteOfTheGUIDHighHalfAndOnlySixAndTenAreDocks) {
   AppHarness h(app_machine({}, json::array()));
-  auto item = app::MenuItem::create("", "", "");
-  EXPECT_EQ(h.delegate().fn_build_menuItem_funCode(item.get(), 1, 2, 1), app::kStatusSuccess);
-  EXPECT_EQ(item->tag(), 0x10201);
-  h.delegate().fn_build_menuItem_funCode(item.get(), 5, 4, 0xFF);
-  EXPECT_EQ(item->tag(), 0x504FF);
-  EXPECT_EQ(h.delegate().fn_build_menuItem_funCode(nullptr, 0, 1, 0), app::kStatusError);
-}
-
-TEST(DockBlock, ThunderboltTypeIsTheLowByteOfTheGUIDHighHalf) {
-  AppHarness h(app_machine({}, json::array()));
-  sDevice dev{};
-  dev.TB_GUID_high = 0x003D000A;
-  EXPECT_EQ(h.delegate().getThunderboltDevType(&dev), 10);
-  EXPECT_TRUE(h.delegate().fn_is_BLxxx(&dev));
-  dev.TB_GUID_high = 0x003D0106;
-  EXPECT_EQ(h.delegate().getThunderboltDevType(&dev), 6);
-  dev.TB_GUID_high = 0x003D0007;
-  EXPECT_FALSE(h.delegate().fn_is_BLxxx(&dev));
+  const std::tuple<std::uint32_t, int, bool> cases[] = {{0x003D000A, 10, true}, {0x003D0106, 6, true}, {0x003D0007, 7, false}};
+  for (const auto& [high, type, is_dock] : cases) {
+    sDevice dev{};
+    dev.TB_GUID_high = high;
+    EXPECT_EQ(h.delegate().getThunderboltDevType(&dev), type) << std::hex << high;
+    EXPECT_EQ(h.delegate().fn_is_BLxxx(&dev), is_dock) << std::hex << high;
+  }
   EXPECT_EQ(h.delegate().getThunderboltDevType(nullptr), 0);
   EXPECT_FALSE(h.delegate().fn_is_BLxxx(nullptr));
 }
@@ -149,26 +140,20 @@ TEST(Refresh, NoItemSurvivesFromOneOpeningToTheNext) {
   EXPECT_EQ(h.delegate()._cnt__pool_itemMenu, 9u) << "every item but the two separators is pooled";
 }
 
-TEST(ItemPool, TheTwoHundredFiftySixthItemIsRefusedAndLogged) {
+TEST(ItemPool, TheLastSlotOfEachPoolIsNeverUsedAndARefusalIsLogged) {
   AppHarness h(app_machine({}, json::array()));
   app::AppDelegate& d = h.delegate();
   d.fn_remove_all_menuItems();
   for (int i = 0; i < 255; ++i) ASSERT_EQ(d.fn_store_menuItem(app::MenuItem::create("", "", "")), app::kStatusSuccess);
-  h.sim().log().clear();
-  EXPECT_EQ(d.fn_store_menuItem(app::MenuItem::create("", "", "")), app::kStatusError);
-  EXPECT_EQ(d._cnt__pool_itemMenu, 255u);
-  EXPECT_EQ(d._pool_itemMenu[255], nullptr);
-  EXPECT_EQ(h.sim().log().lines(), (Lines{"-[AppDelegate fn_store_menuItem:]: _cnt__pool_itemMenu:255"}));
-  EXPECT_EQ(d.fn_store_menuItem(nullptr), app::kStatusError);
-}
-
-TEST(ItemPool, SubMenuPoolHoldsFifteen) {
-  AppHarness h(app_machine({}, json::array()));
-  app::AppDelegate& d = h.delegate();
   for (int i = 0; i < 15; ++i) ASSERT_EQ(d.fn_store_subMenu(std::make_shared<app::Menu>()), app::kStatusSuccess);
   h.sim().log().clear();
+  EXPECT_EQ(d.fn_store_menuItem(app::MenuItem::create("", "", "")), app::kStatusError);
   EXPECT_EQ(d.fn_store_subMenu(std::make_shared<app::Menu>()), app::kStatusError);
-  EXPECT_EQ(h.sim().log().lines(), (Lines{"-[AppDelegate fn_store_subMenu:]: _cnt__pool_subMenu:15"}));
+  EXPECT_EQ(d._cnt__pool_itemMenu, 255u);
+  EXPECT_EQ(d._pool_itemMenu[255], nullptr);
+  EXPECT_EQ(h.sim().log().lines(), (Lines{"-[AppDelegate fn_store_menuItem:]: _cnt__pool_itemMenu:255",
+                                          "-[AppDelegate fn_store_subMenu:]: _cnt__pool_subMenu:15"}));
+  EXPECT_EQ(d.fn_store_menuItem(nullptr), app::kStatusError);
   EXPECT_EQ(d.fn_release_subMenus(), 0);
   EXPECT_EQ(d._cnt__pool_subMenu, 0u);
 }

@@ -26,7 +26,9 @@ TEST_F(PollTimer, NothingStartsIt) {
   EXPECT_EQ(scans(), before);
 }
 
-TEST_F(PollTimer, IntervalDependsOnWakeupAndRestartingReplacesTheTimer) {
+TEST_F(PollTimer, IntervalDependsOnWakeupRestartingReplacesTheTimerAndDisablingSaysSoOnlyWhenOneRuns) {
+  h.delegate().fn_disable_tmrs();
+  EXPECT_TRUE(h.sim().log().lines().empty());
   h.delegate().fn_enable_tmrs(false);
   ASSERT_TRUE(h.delegate().tmr_pollDevInfo);
   EXPECT_EQ(h.delegate().tmr_pollDevInfo->time_interval(), 5.0);
@@ -34,7 +36,11 @@ TEST_F(PollTimer, IntervalDependsOnWakeupAndRestartingReplacesTheTimer) {
   h.delegate().fn_enable_tmrs(true);
   EXPECT_EQ(h.delegate().tmr_pollDevInfo->time_interval(), 30.0);
   EXPECT_EQ(h.run_loop().pending_timers(), 1u);
-  EXPECT_EQ(h.sim().log().lines(), (Lines{"fn_enable_tmrs: !isFromWakeup", "fn_enable_tmrs: isFromWakeup"}));
+  h.delegate().fn_disable_tmrs();
+  EXPECT_EQ(h.sim().log().lines(),
+            (Lines{"fn_enable_tmrs: !isFromWakeup", "fn_enable_tmrs: isFromWakeup", "fn_disable_tmrs: pollDevInfo"}));
+  EXPECT_EQ(h.delegate().tmr_pollDevInfo, nullptr);
+  EXPECT_EQ(h.run_loop().pending_timers(), 0u);
 }
 
 TEST_F(PollTimer, EachTickRefreshesOnTheMainRunLoop) {
@@ -67,16 +73,6 @@ TEST_F(PollTimer, NoRefreshWhileAnEjectRuns) {
   EXPECT_TRUE(h.unmounted().empty());
   h.run_loop().advance(0.2);
   EXPECT_EQ(h.unmounted(), (Lines{"/Volumes/Data"})) << "the eject still finds its item";
-}
-
-TEST_F(PollTimer, DisablingStopsItAndSaysSoOnlyWhenOneRuns) {
-  h.delegate().fn_disable_tmrs();
-  EXPECT_TRUE(h.sim().log().lines().empty());
-  h.delegate().fn_enable_timer__pollDevInfo(1.0);
-  h.delegate().fn_disable_tmrs();
-  EXPECT_EQ(h.sim().log().lines(), (Lines{"fn_disable_tmrs: pollDevInfo"}));
-  EXPECT_EQ(h.delegate().tmr_pollDevInfo, nullptr);
-  EXPECT_EQ(h.run_loop().pending_timers(), 0u);
 }
 
 }  // namespace

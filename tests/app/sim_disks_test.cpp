@@ -35,24 +35,6 @@ TEST(DisksSection, BadValuesAreReportedWithTheirPlace) {
   EXPECT_EQ(machine_error(R"({"bundle": {"strings": {"Confirm": 1}}})"), "/bundle/strings/Confirm: expected a string, found number");
 }
 
-TEST(DiskArbitration, DescriptionsNameTheVolumeItsMountAndTheMedium) {
-  auto sim = SimFixture::from_json(R"({"disks": [
-      {"bsd": "disk4", "media_name": "Generic Media"},
-      {"bsd": "disk4s2", "volume": {"name": "Data", "path": "/Volumes/Data", "free_bytes": 1500000000}}]})");
-  const app::DASession session = app::DASession::create();
-  ASSERT_TRUE(session);
-  const app::DADisk whole = app::DADisk::create_from_bsd_name(session, "disk4");
-  EXPECT_EQ(whole.copy_description().media_name(), "Generic Media");
-  const app::DADisk slice = app::DADisk::create_from_bsd_name(session, "/dev/disk4s2");
-  const app::DADiskDescription description = slice.copy_description();
-  EXPECT_EQ(description.volume_name(), "Data");
-  EXPECT_EQ(description.volume_path(), "/Volumes/Data");
-  EXPECT_FALSE(description.media_name());
-  EXPECT_FALSE(app::DADisk::create_from_bsd_name(session, "/dev/disk4s3"));
-  EXPECT_EQ(app::file_system_free_size("/Volumes/Data"), 1'500'000'000u);
-  EXPECT_FALSE(app::file_system_free_size("/tmp")) << "only the machine's own volumes are known";
-}
-
 TEST(DiskArbitration, CountsWhatIsTakenAndGivenBack) {
   auto sim = SimFixture::from_json(R"({"disks": [{"bsd": "disk4"}]})");
   auto& da = sim.machine().disks().disk_arbitration();

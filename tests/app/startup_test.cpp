@@ -26,8 +26,6 @@ TEST(Startup, AwakeFromNibHidesTheDockIconAndScalesTheDockNumbers) {
     EXPECT_TRUE((*unit)->scales_when_resized());
     EXPECT_EQ((*unit)->size(), (app::Size{40 * 0.3499999940395355, 60 * 0.3499999940395355}));
   }
-  EXPECT_EQ(h.delegate()._img_unit3->name(), "unit_3");
-  EXPECT_EQ(h.delegate().tmr_pollDevInfo, nullptr);
 }
 
 TEST(Startup, TheStatusItemShowsTheLogoAndToolTipAndOwnsTheMenu) {

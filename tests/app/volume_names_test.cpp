@@ -7,52 +7,65 @@ namespace berth {
 namespace {
 
 using namespace berth::testing;
+using Lines = std::vector<std::string>;
 
-// One type-10 dock with the disk of unit 4 on USB port 1.
-AppHarness dock_with_disk4(json disks, json extra = json::object()) {
-  return AppHarness(app_machine({DockSpec{.usb = {4, std::nullopt, std::nullopt}}}, std::move(disks), std::move(extra)));
+Lines names(const sDevice& dev) { return Lines(dev.vol_names, dev.vol_names + dev.vol_name_cnt); }
+
+// The port items of dock 0 as "NUMBER[: VOLUME][ off]", USB ports, then " / " and eSATA ports.
+std::string port_items(AppHarness& h) {
+  std::string ports;
+  for (const auto& item : h.menu().items()) {
+    const std::int64_t tag = item->tag();
+    if (item->is_separator() || tag >= 0x10000 || (tag & 0xFF) == 0xFF) continue;
+    if (!ports.empty()) ports += tag == 0x200 ? " / " : ", ";
+    ports += item->title().substr(item->title().find("port ") + 5) + (item->is_enabled() ? "" : " off");
+  }
+  return ports;
 }
 
-std::vector<std::string> names(const sDevice& dev) {
-  return std::vector<std::string>(dev.vol_names, dev.vol_names + dev.vol_name_cnt);
-}
-
-const sDevice& dock0() { return vtr_device_list[0].dev; }
-
-TEST(VolumeNames, ProtectedNamesAreSkippedExactlyAsWritten) {
-  auto h = dock_with_disk4(json::array({mounted("disk4s1", "EFI"), mounted("disk4s2", "Data"),
-                                        mounted("disk4s3", "bootcamp"), mounted("disk4s4", "Recovery HD"),
-                                        mounted("disk4s5", "Boot OS X"), mounted("disk4s6", "BOOTCAMP")}));
-  h.open_menu_lines();
-  EXPECT_EQ(names(dock0()), (std::vector<std::string>{"Data", "bootcamp"}));
-  EXPECT_EQ(h.menu().item_with_tag(0x100)->title(), "      port 1: Data");
-}
-
-TEST(VolumeNames, OnlyMountedVolumesWithReadableAttributesCount) {
-  json attributes_fail = mounted("disk4s3", "NoAttrs");
-  attributes_fail["volume"]["attributes"] = false;
-  json nameless = {{"bsd", "disk4s4"}, {"volume", {{"path", "/Volumes/X"}}}};
+TEST(VolumeNames, CountedVolumesFillTheListAndNameTheirPort) {
+  json no_attributes = mounted("disk4s3", "NoAttrs");
+  no_attributes["volume"]["attributes"] = false;
   json no_description = mounted("disk4s5", "Hidden");
   no_description["description"] = false;
-  auto h = dock_with_disk4(json::array({unmounted("disk4s1", "Sleeping"), mounted("disk4s2", "Awake"), attributes_fail,
-                                        nameless, no_description}));
-  h.open_menu_lines();
-  EXPECT_EQ(names(dock0()), (std::vector<std::string>{"Awake"}));
-}
-
-TEST(VolumeNames, WholeDiskVolumeCountsAndSlicesKeepTheirOrder) {
-  auto h = dock_with_disk4(
-      json::array({mounted("disk4s5", "Five", 2'500'000'000), mounted("disk4", "Whole"), mounted("disk4s2", "Two")}));
-  h.open_menu_lines();
-  EXPECT_EQ(names(dock0()), (std::vector<std::string>{"Whole", "Two", "Five"}));
-  EXPECT_DOUBLE_EQ(dock0().vol_free_gb[2], 2.5);
-  EXPECT_EQ(h.menu().item_with_tag(0x100)->title(), "      port 1: Whole") << "only the first name is shown";
-}
-
-TEST(VolumeNames, SliceThirtyTwoIsNeverLookedAt) {
-  auto h = dock_with_disk4(json::array({mounted("disk4s31", "Last"), mounted("disk4s32", "Beyond")}));
-  h.open_menu_lines();
-  EXPECT_EQ(names(dock0()), (std::vector<std::string>{"Last"}));
+  const DockSpec disk4{.usb = {4, std::nullopt, std::nullopt}};
+  struct Case {
+    const char* name;
+    DockSpec dock;
+    json disks;
+    Lines names;
+    std::string ports;
+    json extra = json::object();
+  };
+  const Case cases[] = {
+      {"protected names are skipped exactly as written", disk4,
+       json::array({mounted("disk4s1", "EFI"), mounted("disk4s2", "Data"), mounted("disk4s3", "bootcamp"),
+                    mounted("disk4s4", "Recovery HD"), mounted("disk4s5", "Boot OS X"), mounted("disk4s6", "BOOTCAMP")}),
+       {"Data", "bootcamp"}, "1: Data, 2 off, 3 off / 1 off, 2 off"},
+      {"only mounted volumes with readable attributes count", disk4,
+       json::array({unmounted("disk4s1", "Sleeping"), mounted("disk4s2", "Awake"), no_attributes,
+                    json{{"bsd", "disk4s4"}, {"volume", {{"path", "/Volumes/X"}}}}, no_description}),
+       {"Awake"}, "1: Awake, 2 off, 3 off / 1 off, 2 off"},
+      {"a whole-disk volume counts, slices keep their order, the first name is shown", disk4,
+       json::array({mounted("disk4s5", "Five"), mounted("disk4", "Whole"), mounted("disk4s2", "Two")}),
+       {"Whole", "Two", "Five"}, "1: Whole, 2 off, 3 off / 1 off, 2 off"},
+      {"slice 32 is never looked at", disk4, json::array({mounted("disk4s31", "Last"), mounted("disk4s32", "Beyond")}),
+       {"Last"}, "1: Last, 2 off, 3 off / 1 off, 2 off"},
+      {"ports share the list in port order, USB then eSATA", DockSpec{.usb = {std::nullopt, 3, 2}, .sata = {5, std::nullopt}},
+       json::array({mounted("disk2s1", "C"), mounted("disk3s1", "B1"), mounted("disk3s2", "B2"), mounted("disk5s1", "S")}),
+       {"B1", "B2", "C", "S"}, "1 off, 2: B1, 3: C / 1: S, 2 off"},
+      // Unit 259 cut to a byte is 3: the disk of another port, whose volume must not appear twice.
+      {"a unit above 255 is a port that cannot be addressed", DockSpec{.usb = {259, 3, std::nullopt}},
+       json::array({mounted("disk259s1", "Far"), mounted("disk3s1", "Near")}), {"Near"}, "1 off, 2: Near, 3 off / 1 off, 2 off"},
+      {"no Disk Arbitration session counts nothing", disk4, json::array({mounted("disk4s2", "Data")}), {},
+       "1 off, 2 off, 3 off / 1 off, 2 off", json{{"disk_arbitration", {{"session", "fail"}}}}},
+  };
+  for (const Case& c : cases) {
+    AppHarness h(app_machine({c.dock}, c.disks, c.extra));
+    h.open_menu_lines();
+    EXPECT_EQ(names(vtr_device_list[0].dev), c.names) << c.name;
+    EXPECT_EQ(port_items(h), c.ports) << c.name;
+  }
 }
 
 TEST(VolumeNames, UnitTwoFiftyFiveAsksNothingAndAnAbsentDiskGivesNothing) {
@@ -67,23 +80,6 @@ TEST(VolumeNames, UnitTwoFiftyFiveAsksNothingAndAnAbsentDiskGivesNothing) {
   h.delegate().__dump_partition_names(&dev, 7, &count);
   EXPECT_EQ(count, 0);
   EXPECT_EQ(counts.lookups, lookups + 32) << "all 32 names are tried, without an early stop";
-}
-
-TEST(VolumeNames, NoSessionCountsNothing) {
-  auto h = dock_with_disk4(json::array({mounted("disk4s2", "Data")}), json{{"disk_arbitration", {{"session", "fail"}}}});
-  h.open_menu_lines();
-  EXPECT_EQ(dock0().vol_name_cnt, 0);
-  EXPECT_FALSE(h.menu().item_with_tag(0x100)->is_enabled());
-}
-
-TEST(VolumeNames, PortsShareTheListInPortOrderUSBThenESATA) {
-  AppHarness h(app_machine({DockSpec{.usb = {std::nullopt, 3, 2}, .sata = {5, std::nullopt}}},
-                           json::array({mounted("disk2s1", "C"), mounted("disk3s1", "B1"), mounted("disk3s2", "B2"),
-                                        mounted("disk5s1", "S")})));
-  h.open_menu_lines();
-  EXPECT_EQ(names(dock0()), (std::vector<std::string>{"B1", "B2", "C", "S"}));
-  EXPECT_EQ(h.menu().item_with_tag(0x102)->title(), "      port 3: C");
-  EXPECT_EQ(h.menu().item_with_tag(0x200)->title(), "      port 1: S");
 }
 
 TEST(VolumeNames, MoreThanThirtyTwoVolumesOnOneDockStopAtTheListsEnd) {
@@ -105,20 +101,12 @@ TEST(VolumeNames, MoreThanThirtyTwoVolumesOnOneDockStopAtTheListsEnd) {
   EXPECT_EQ(h.menu().item_with_tag(0x101)->title(), "      port 2: B1");
 }
 
-TEST(VolumeNames, AUnitAboveTwoFiftyFiveIsShownAsAPortItCannotAddress) {
-  // Unit 259 cut to a byte is 3: the disk of another port, whose volume must not appear here.
-  AppHarness h(app_machine({DockSpec{.usb = {259, 3, std::nullopt}}},
-                           json::array({mounted("disk259s1", "Far"), mounted("disk3s1", "Near")})));
+TEST(VolumeNames, FreeSpaceIsInGigabytesAndEveryDiskArbitrationObjectTakenIsGivenBack) {
+  AppHarness h(app_machine({DockSpec{.usb = {4, std::nullopt, std::nullopt}}},
+                           json::array({mounted("disk4s1", "EFI"), mounted("disk4s2", "Data", 2'500'000'000),
+                                        unmounted("disk4s3", "U")})));
   h.open_menu_lines();
-  EXPECT_EQ(h.menu().item_with_tag(0x100)->title(), "      port 1");
-  EXPECT_FALSE(h.menu().item_with_tag(0x100)->is_enabled());
-  EXPECT_EQ(h.menu().item_with_tag(0x101)->title(), "      port 2: Near");
-  EXPECT_EQ(names(dock0()), (std::vector<std::string>{"Near"}));
-}
-
-TEST(VolumeNames, EveryDiskArbitrationObjectTakenIsGivenBack) {
-  auto h = dock_with_disk4(json::array({mounted("disk4s1", "EFI"), mounted("disk4s2", "Data"), unmounted("disk4s3", "U")}));
-  h.open_menu_lines();
+  EXPECT_DOUBLE_EQ(vtr_device_list[0].dev.vol_free_gb[0], 2.5);
   h.eject(0x3FF);
   const auto& counts = h.sim().machine().disks().disk_arbitration().counts();
   EXPECT_GT(counts.descriptions_taken, 0u);

@@ -7,7 +7,6 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <sstream>
 #include <string>
 
 #include <nlohmann/json.hpp>
@@ -19,13 +18,6 @@ namespace berth {
 namespace {
 
 using testing::run_berthctl;
-
-std::string slurp(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
 
 class BerthctlIoreg : public ::testing::Test {
  protected:
@@ -77,15 +69,8 @@ TEST_F(BerthctlIoreg, AMissingDumpOrTwoMachinesAreErrorsWithStatus2) {
   EXPECT_EQ(run_berthctl({"ioreg-to-machine", dump_path("MacPro4,1.txt"), "--json"}).exit_status, 2);
 }
 
-// The Mac Pro with the bridge above its FL1100 made a Thunderbolt device of a dock of type 10.
-std::string dock_dump_text() {
-  std::string text = testing::read_dump("MacPro6,1.txt");
-  const std::string br13 = "+-o BR13@1  <class IOPCIDevice";
-  testing::set_property(text, br13, "vendor-id", "<86800000>");
-  testing::set_property(text, br13, "device-id", "<47150000>");
-  testing::add_property(text, br13, "device-id", "Tunnel Endpoint GUID", "<785634120a003d00>");
-  return text;
-}
+// The Mac Pro with the bridge above its FL1100 made the Thunderbolt device of a dock of type 10.
+std::string dock_dump_text() { return testing::mac_pro6_with_dock("<785634120a003d00>"); }
 
 TEST_F(BerthctlIoreg, TheMenuOfADumpShowsTheDockPortsWithoutVolumes) {
   const auto r = run_berthctl({"--ioreg", file("dock.txt", dock_dump_text()), "menu", "--json"});
@@ -118,7 +103,7 @@ TEST_F(BerthctlIoreg, AMachineFileWrittenFromADumpScansAsTheDumpDoes) {
 
   const auto to_stdout = run_berthctl({"ioreg-to-machine", dump});
   EXPECT_EQ(to_stdout.exit_status, 0);
-  EXPECT_EQ(to_stdout.out, slurp(machine));
+  EXPECT_EQ(to_stdout.out, testing::read_file(machine));
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <fstream>
 #include <sstream>
 
@@ -23,16 +24,68 @@ std::pair<std::size_t, std::size_t> property_line(const std::string& dump, std::
   return {dump.rfind('\n', found) + 1, dump.find('\n', found)};
 }
 
+void outline_entry(const sim::RegistryEntry& entry, std::size_t depth, std::vector<std::string>& lines) {
+  std::string line = std::string(2 * depth, ' ') + entry.name + (entry.location.empty() ? "" : "@" + entry.location);
+  line += " <" + entry.class_name + ">" + (entry.is_of_class("IOPCIDevice") ? " pci" : "");
+  for (const auto& p : entry.props) line += " " + p.key.text + "=" + shown(p.value);
+  lines.push_back(line);
+  for (const auto& child : entry.children) outline_entry(child, depth + 1, lines);
+}
+
 }  // namespace
+
+std::string shown(const PropertyValue& value) {
+  switch (value.kind) {
+    case ValueKind::text: return (value.c_string_ptr() ? "text " : "wide text ") + value.text;
+    case ValueKind::number: return "number " + std::to_string(value.number);
+    case ValueKind::data: {
+      std::string text = "data ";
+      for (const std::uint8_t byte : value.bytes) {
+        char escaped[5];
+        std::snprintf(escaped, sizeof escaped, "\\x%02X", byte);
+        text += byte >= 0x20 && byte < 0x7F && byte != '\\' ? std::string(1, static_cast<char>(byte)) : escaped;
+      }
+      return text;
+    }
+    case ValueKind::other: break;
+  }
+  return "other " + value.text;
+}
+
+std::vector<std::string> outline(const sim::RegistryModel& model) {
+  std::vector<std::string> lines;
+  for (const auto& root : model.roots) outline_entry(root, 0, lines);
+  return lines;
+}
 
 std::string dumps_dir() { return BERTH_TEST_DUMPS_DIR; }
 
-std::string read_dump(std::string_view file_name) {
-  std::ifstream in(dumps_dir() + "/" + std::string(file_name), std::ios::binary);
-  EXPECT_TRUE(in) << file_name;
+std::string read_dump(std::string_view file_name) { return read_file(dumps_dir() + "/" + std::string(file_name)); }
+
+std::string read_file(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  EXPECT_TRUE(in) << path;
   std::ostringstream text;
   text << in.rdbuf();
   return text.str();
+}
+
+std::string error_of(std::string_view dump) {
+  try {
+    sim::registry_from_ioreg(dump);
+  } catch (const sim::IoregDumpError& error) {
+    return error.what();
+  }
+  return "";
+}
+
+std::string mac_pro6_with_dock(std::string_view guid) {
+  std::string text = read_dump("MacPro6,1.txt");
+  const std::string br13 = "+-o BR13@1  <class IOPCIDevice";
+  set_property(text, br13, "vendor-id", "<86800000>");
+  set_property(text, br13, "device-id", "<47150000>");
+  add_property(text, br13, "device-id", "Tunnel Endpoint GUID", guid);
+  return text;
 }
 
 DumpMachine::DumpMachine(std::string_view dump_text) {

@@ -4,16 +4,31 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/services.h"
 #include "platform/sim/capture_console.h"
 #include "platform/sim/memory_system_log.h"
+#include "platform/sim/registry_model.h"
 #include "platform/sim/sim_machine.h"
 
 namespace berth::testing {
 
 std::string dumps_dir();
-std::string read_dump(std::string_view file_name);
+std::string read_file(const std::string& path);
+std::string read_dump(std::string_view file_name);  // a file of dumps_dir()
+// A key or value as the tests compare it: its kind, then its text, number or bytes
+// (bytes outside printable ASCII as \xNN); text without an 8-bit form is "wide text".
+std::string shown(const PropertyValue& value);
+// The tree one line per entry, two blanks a level: NAME[@LOCATION] <CLASS>, then " pci"
+// when it matches IOPCIDevice, then " KEY=VALUE" per property (the value as shown()).
+std::vector<std::string> outline(const sim::RegistryModel& model);
+// The message of the error a dump text gives, "" when it loads.
+std::string error_of(std::string_view dump);
+// The Mac Pro 6,1 dump with the PCI bridge above its FL1100 (BR13) made an Intel
+// Thunderbolt device (8086:1547) carrying the "Tunnel Endpoint GUID" `guid`, e.g.
+// "<785634120a003d00>" for a dock of type 10.
+std::string mac_pro6_with_dock(std::string_view guid);
 
 // A machine whose registry is read from a dump, installed with a capturing console and
 // an in-memory system log; the device tables start from zero.

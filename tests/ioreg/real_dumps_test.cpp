@@ -16,6 +16,7 @@ namespace berth {
 namespace {
 
 using testing::DumpMachine;
+using testing::mac_pro6_with_dock;
 using testing::read_dump;
 
 constexpr const char* kMacBookPro = "MacBookPro11,3.txt";
@@ -62,16 +63,6 @@ const std::vector<std::string> kMacPro6Pci{
     "8086:1D26 0:29:0", "8086:244E 0:30:0(15:15)", "8086:1D41 0:31:0", "8086:1D02 0:31:2",
     "8086:1D22 0:31:3"};
 
-// A PCI record of the scan as the tests compare it.
-struct GuidRecord {
-  std::uint32_t index;
-  std::uint32_t subtree;  // services_under_TB_cnt, 0 for a device that is not Intel Thunderbolt
-  std::uint32_t valid;    // isGUIDValid
-  std::uint32_t low;
-  std::uint32_t high;
-  bool operator==(const GuidRecord&) const = default;
-};
-
 std::vector<std::string> pci_table() {
   std::vector<std::string> rows;
   for (std::uint32_t i = 0; i < gIOPCIDevCnt; ++i) {
@@ -83,13 +74,18 @@ std::vector<std::string> pci_table() {
   return rows;
 }
 
-// Thunderbolt records (a collected subtree) and records that carry a GUID.
-std::vector<GuidRecord> thunderbolt_records() {
-  std::vector<GuidRecord> records;
+// The PCI records that collected a Thunderbolt subtree or carry a GUID, as
+// "INDEX:SUBTREE-COUNT", followed by " VALID HIGH-LOW" when a GUID field is set.
+std::vector<std::string> thunderbolt_records() {
+  std::vector<std::string> records;
   for (std::uint32_t i = 0; i < gIOPCIDevCnt; ++i) {
     const sIOPCIDev& r = gIOPCIDevList[i];
     if (r.services_under_TB_cnt == 0 && !r.isGUIDValid) continue;
-    records.push_back({i, r.services_under_TB_cnt, r.isGUIDValid, r.TB_GUID_low, r.TB_GUID_high});
+    char record[64];
+    const int n = std::snprintf(record, sizeof record, "%u:%u", i, r.services_under_TB_cnt);
+    if (r.isGUIDValid || r.TB_GUID_low || r.TB_GUID_high)
+      std::snprintf(record + n, sizeof record - n, " %u %08X-%08X", r.isGUIDValid, r.TB_GUID_high, r.TB_GUID_low);
+    records.emplace_back(record);
   }
   return records;
 }
@@ -100,21 +96,13 @@ std::uint32_t scan() {
   return docks;
 }
 
-std::vector<GuidRecord> with_subtree_two(std::vector<std::uint32_t> indices) {
-  std::vector<GuidRecord> records;
-  for (auto i : indices) records.push_back({i, 2, 0, 0, 0});
-  return records;
-}
-
 TEST(RealDumps, MacBookProHasItsPciDevicesAndThunderboltBridgesWithoutGuidsAndNoDock) {
   DumpMachine dump(read_dump(kMacBookPro));
   EXPECT_EQ(scan(), 0u);
   EXPECT_EQ(pci_table(), kMacBookProPci);
   EXPECT_EQ(gCandidateM91xxDevCnt, kMacBookProPci.size());
   EXPECT_EQ(gCandidateFL1100DevCnt, kMacBookProPci.size());
-  std::vector<GuidRecord> expected{{5, 44, 0, 0, 0}, {6, 34, 0, 0, 0}};
-  for (const auto& r : with_subtree_two({8, 9, 10, 11})) expected.push_back(r);
-  EXPECT_EQ(thunderbolt_records(), expected);
+  EXPECT_EQ(thunderbolt_records(), (std::vector<std::string>{"5:44", "6:34", "8:2", "9:2", "10:2", "11:2"}));
 }
 
 TEST(RealDumps, OlderMacProHasItsPciDevicesNoThunderboltAndNoDock) {
@@ -131,18 +119,10 @@ TEST(RealDumps, MacProThunderboltRecordsCarryTheGuidsOfTheDumpAsLittleEndianHalv
   // "Tunnel Endpoint GUID" = <c0b80e0001000b00> on the first UPS0 (8086:1513), and
   // <b0dfc40402000100> on the second UPS0, an 8086:1549 that is not one of the
   // Thunderbolt identities whose subtree the scan collects.
-  std::vector<GuidRecord> expected{{6, 44, 0, 0, 0}, {7, 34, 0, 0, 0}};
-  for (const auto& r : with_subtree_two({9, 10, 11, 12})) expected.push_back(r);
-  for (const GuidRecord& r : std::initializer_list<GuidRecord>{
-           {15, 103, 0, 0, 0}, {16, 47, 0, 0, 0}, {18, 48, 0, 0, 0}, {19, 46, 1, 0x000EB8C0, 0x000B0001},
-           {20, 40, 0, 0, 0}})
-    expected.push_back(r);
-  for (const auto& r : with_subtree_two({22, 23, 24, 25, 26})) expected.push_back(r);
-  for (const GuidRecord& r : std::initializer_list<GuidRecord>{{28, 57, 0, 0, 0}, {29, 38, 0, 0, 0}, {31, 11, 0, 0, 0},
-                                                               {32, 0, 1, 0x04C4DFB0, 0x00010002}})
-    expected.push_back(r);
-  for (const auto& r : with_subtree_two({35, 36, 37})) expected.push_back(r);
-  EXPECT_EQ(thunderbolt_records(), expected);
+  EXPECT_EQ(thunderbolt_records(),
+            (std::vector<std::string>{"6:44", "7:34", "9:2", "10:2", "11:2", "12:2", "15:103", "16:47", "18:48",
+                                      "19:46 1 000B0001-000EB8C0", "20:40", "22:2", "23:2", "24:2", "25:2", "26:2",
+                                      "28:57", "29:38", "31:11", "32:0 1 00010002-04C4DFB0", "35:2", "36:2", "37:2"}));
 }
 
 TEST(RealDumps, MacProBuiltInFl1100FindsItsDiskAndTheTunnelledSataControllerIsNotWalked) {
@@ -235,17 +215,6 @@ TEST(RealDumps, MacBookProDiskOnPort5IsBeyondTheFourPortsAndNotRecorded) {
   const auto& lines = dump.log().lines();
   EXPECT_NE(std::find(lines.begin(), lines.end(), "PortNum:: 5_4\n"), lines.end());
   for (const auto& line : lines) EXPECT_FALSE(line.starts_with("BSD_unit::")) << line;
-}
-
-// The Mac Pro with the PCI bridge above its FL1100 made an Intel Thunderbolt device
-// (8086:1547) that carries a Berthline GUID.
-std::string mac_pro6_with_dock(std::string_view guid) {
-  std::string text = read_dump(kMacPro6);
-  const std::string br13 = "+-o BR13@1  <class IOPCIDevice";
-  testing::set_property(text, br13, "vendor-id", "<86800000>");
-  testing::set_property(text, br13, "device-id", "<47150000>");
-  testing::add_property(text, br13, "device-id", "Tunnel Endpoint GUID", guid);
-  return text;
 }
 
 std::vector<std::uint32_t> usb_units(const sDevice& dock) {

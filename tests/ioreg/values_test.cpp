@@ -1,202 +1,140 @@
-// Reading the values of property lines in ioreg's notation, whole and clipped.
+// Reading the values of property lines in ioreg's notation, whole and clipped, and the
+// errors of malformed ones.
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "platform/sim/ioreg_dump.h"
+#include "tests/ioreg/dump_support.h"
 
 namespace berth {
 namespace {
 
 using sim::registry_from_ioreg;
+using testing::error_of;
+using testing::shown;
 
-// A dump of one entry without children whose property block holds these lines.
+// A dump of one entry without children whose property block holds these lines; the
+// first of them is line 3.
 std::string one_entry(std::initializer_list<std::string_view> property_lines) {
   std::string text = "+-o Root  <class IORegistryEntry, id 0x100000100, retain 9>\n    {\n";
   for (auto line : property_lines) text += "      " + std::string(line) + "\n";
   return text + "    }\n";
 }
 
-Property property_of(std::string_view line) {
-  const auto model = registry_from_ioreg(one_entry({line}));
-  EXPECT_EQ(model.roots.at(0).props.size(), 1u) << line;
-  return model.roots.at(0).props.at(0);
-}
+struct LineCase {
+  std::string line;
+  std::string read;  // "KEY = VALUE", both as shown()
+};
 
-PropertyValue value_of(std::string_view line) { return property_of(line).value; }
-
-std::vector<std::uint8_t> bytes(std::string_view text) { return {text.begin(), text.end()}; }
-
-// The error a dump gives, "" when it loads.
-std::string error_of(const std::string& dump) {
-  try {
-    registry_from_ioreg(dump);
-  } catch (const sim::IoregDumpError& error) {
-    return error.what();
-  }
-  return "";
-}
-
-TEST(IoregValues, KeysAreTextInTheirOrder) {
-  const auto model = registry_from_ioreg(one_entry({R"("b" = 1)", R"("a" = 2)", R"("PCI Slot Name" = 3)"}));
-  const auto& props = model.roots[0].props;
-  ASSERT_EQ(props.size(), 3u);
-  EXPECT_STREQ(props[0].key.c_string_ptr(), "b");
-  EXPECT_STREQ(props[1].key.c_string_ptr(), "a");
-  EXPECT_STREQ(props[2].key.c_string_ptr(), "PCI Slot Name");
-}
-
-TEST(IoregValues, TextIsEverythingBetweenTheOuterQuotes) {
-  const auto v = value_of(R"v("pcidebug" = "156:0:0(157:160)")v");
-  ASSERT_EQ(v.kind, ValueKind::text);
-  EXPECT_STREQ(v.c_string_ptr(), "156:0:0(157:160)");
-  EXPECT_EQ(value_of(R"("Name" = "say "hi" now")").text, R"(say "hi" now)");
-  EXPECT_EQ(value_of(R"("Empty" = "")").kind, ValueKind::text);
-}
-
-TEST(IoregValues, TextOutsideAsciiHasNo8BitForm) {
-  const auto v = value_of("\"Volume\" = \"\xD0\x9D\xD0\xBE\xD0\xB2\xD1\x8B\xD0\xB9\"");
-  ASSERT_EQ(v.kind, ValueKind::text);
-  EXPECT_EQ(v.c_string_ptr(), nullptr);
-  EXPECT_EQ(property_of("\"\xC3\xA9t\xC3\xA9\" = 1").key.c_string_ptr(), nullptr);
-}
-
-TEST(IoregValues, TextWithLineBreaksRunsOnToTheLineThatCloses) {
-  const auto model = registry_from_ioreg(
-      "+-o Root  <class IORegistryEntry>\n    {\n      \"Version\" = \"vendorid: 0x14e4\ndeviceid: 0x43a0\n\"\n"
-      "      \"Next\" = 1\n    }\n");
-  const auto& props = model.roots[0].props;
-  ASSERT_EQ(props.size(), 2u);
-  EXPECT_EQ(props[0].value.text, "vendorid: 0x14e4\ndeviceid: 0x43a0\n");
-  EXPECT_EQ(props[1].value.number, 1);
-}
-
-TEST(IoregValues, ANestedTextRunsOnOverManyLinesQuotesInThemIncluded) {
-  std::string value = "(\"";
-  for (int i = 0; i < 20000; ++i) value += "a\"b\n";
-  value += "\")";
-  const auto model =
-      registry_from_ioreg("+-o Root  <class IORegistryEntry>\n    {\n      \"k\" = " + value + "\n      \"n\" = 7\n    }\n");
-  const auto& props = model.roots.at(0).props;
-  ASSERT_EQ(props.size(), 2u);
-  EXPECT_EQ(props[0].value.kind, ValueKind::other);
-  EXPECT_EQ(props[0].value.text, value);
-  EXPECT_EQ(props[1].value.number, 7);
-}
-
-TEST(IoregValues, HexDataIsBytes) {
-  const auto v = value_of(R"("vendor-id" = <86800000>)");
-  ASSERT_EQ(v.kind, ValueKind::data);
-  EXPECT_EQ(v.bytes, (std::vector<std::uint8_t>{0x86, 0x80, 0x00, 0x00}));
-  EXPECT_EQ(value_of(R"("GUID" = <C0B80E0001000B00>)").bytes,
-            (std::vector<std::uint8_t>{0xC0, 0xB8, 0x0E, 0x00, 0x01, 0x00, 0x0B, 0x00}));
-  const auto empty = value_of(R"("IODTPersist" = <>)");
-  EXPECT_EQ(empty.kind, ValueKind::data);
-  EXPECT_TRUE(empty.bytes.empty());
-}
-
-TEST(IoregValues, PrintableDataIsTheBytesOfItsStringsWithNulBetween) {
-  EXPECT_EQ(value_of(R"("compatible" = <"MacPro6,1">)").bytes, bytes("MacPro6,1"));
-  EXPECT_EQ(value_of(R"("compatible" = <"pci8086,1513","pciclass,060400","UPS0">)").bytes,
-            bytes(std::string_view("pci8086,1513\0pciclass,060400\0UPS0", 33)));
-}
-
-TEST(IoregValues, DataOfAnUnknownFormIsKeptAsPrintedAndIsNotData) {
-  for (const char* text : {"<not hex>", "<abc>", "<\"open>"}) {
-    const auto v = value_of(std::string("\"k\" = ") + text);
-    EXPECT_EQ(v.kind, ValueKind::other) << text;
-    EXPECT_EQ(v.text, text);
+// Reads each line alone as the only property of an entry.
+void expect_read(std::initializer_list<LineCase> cases) {
+  for (const LineCase& c : cases) {
+    std::string read;
+    try {
+      const auto props = registry_from_ioreg(one_entry({c.line})).roots.at(0).props;
+      read = props.size() == 1 ? shown(props[0].key) + " = " + shown(props[0].value) : "not one property";
+    } catch (const sim::IoregDumpError& error) {
+      read = error.what();
+    }
+    EXPECT_EQ(read, c.read) << c.line;
   }
 }
 
-TEST(IoregValues, NumbersAre64BitWithHugeOnesNegative) {
-  EXPECT_EQ(value_of(R"("BSD Unit" = 4)").number, 4);
-  EXPECT_EQ(value_of(R"("Size" = 8000886079488)").number, 8000886079488);
-  // ioreg shows the registry's 64-bit patterns unsigned: this is -100.
-  EXPECT_EQ(value_of(R"("IOProbeScore" = 18446744073709551516)").number, -100);
-  EXPECT_EQ(value_of(R"("IOProbeScore" = -100)").number, -100);
-  EXPECT_EQ(value_of(R"("PortNum" = 0x1b)").number, 0x1B);
-  EXPECT_EQ(value_of(R"("Mask" = 0xFFFFFFFFFFFFFFFF)").number, -1);
-  EXPECT_EQ(value_of(R"("PortNum" = 2)").kind, ValueKind::number);
+TEST(IoregValues, EachNotationIsReadAsItsKind) {
+  expect_read({
+      // Text is everything between the outer quotes; only plain ASCII has an 8-bit form.
+      {R"v("pcidebug" = "156:0:0(157:160)")v", "text pcidebug = text 156:0:0(157:160)"},
+      {R"("k" = "say "hi" now")", R"(text k = text say "hi" now)"},
+      {R"("k" = "")", "text k = text "},
+      {"\"k\" = \"\xD0\x9D\xD0\xBE\xD0\xB2\"", "text k = wide text \xD0\x9D\xD0\xBE\xD0\xB2"},
+      {"\"\xC3\xA9t\xC3\xA9\" = 1", "wide text \xC3\xA9t\xC3\xA9 = number 1"},
+      // Hex data is bytes; printable data the bytes of its strings with NUL between.
+      {R"("k" = <86800000>)", R"(text k = data \x86\x80\x00\x00)"},
+      {R"("k" = <C0B80E0001000B00>)", R"(text k = data \xC0\xB8\x0E\x00\x01\x00\x0B\x00)"},
+      {R"("k" = <>)", "text k = data "},
+      {R"("k" = <"MacPro6,1">)", "text k = data MacPro6,1"},
+      {R"("k" = <"pci8086,1513","pciclass,060400","UPS0">)", R"(text k = data pci8086,1513\x00pciclass,060400\x00UPS0)"},
+      // Data of an unknown form is kept as printed and is not data.
+      {R"("k" = <not hex>)", "text k = other <not hex>"},
+      {R"("k" = <abc>)", "text k = other <abc>"},
+      {R"("k" = <"open>)", R"(text k = other <"open>)"},
+      // Numbers are 64-bit; ioreg prints the registry's patterns unsigned, so huge is negative.
+      {R"("k" = 4)", "text k = number 4"},
+      {R"("k" = 8000886079488)", "text k = number 8000886079488"},
+      {R"("k" = 18446744073709551516)", "text k = number -100"},
+      {R"("k" = -100)", "text k = number -100"},
+      {R"("k" = 0x1b)", "text k = number 27"},
+      {R"("k" = 0xFFFFFFFFFFFFFFFF)", "text k = number -1"},
+      // Booleans, collections and empty values are another kind, kept as printed.
+      {R"("k" = Yes)", "text k = other Yes"},
+      {R"("k" = No)", "text k = other No"},
+      {R"("k" = {"IOACPIPlane"="IOACPIPlane","n"=5})", R"(text k = other {"IOACPIPlane"="IOACPIPlane","n"=5})"},
+      {R"("k" = ({"a"=Yes,"b"=,"c"=<00>},("x","y"),[1,2]))", R"(text k = other ({"a"=Yes,"b"=,"c"=<00>},("x","y"),[1,2]))"},
+      {R"("k" = ("io-apic-1","IOPCIMessagedInterruptController"))",
+       R"(text k = other ("io-apic-1","IOPCIMessagedInterruptController"))"},
+      {R"("k" = ())", "text k = other ()"},
+      {R"("k" = {})", "text k = other {}"},
+      {R"("k" = )", "text k = other "},
+      // Nested texts may hold quotes, commas and brackets.
+      {R"v("k" = {"Path"="IODeviceTree:/PCI0@0/a,b(c)","Desc"="x "y" z","d"=<"a,b","c">})v",
+       R"v(text k = other {"Path"="IODeviceTree:/PCI0@0/a,b(c)","Desc"="x "y" z","d"=<"a,b","c">})v"},
+  });
 }
 
-TEST(IoregValues, BooleansCollectionsAndEmptyValuesAreAnotherKindKeptAsPrinted) {
-  for (const char* text :
-       {"Yes", "No", R"({"IOACPIPlane"="IOACPIPlane","n"=5})", R"(({"a"=Yes,"b"=,"c"=<00>},("x","y"),[1,2]))",
-        R"(("io-apic-1","IOPCIMessagedInterruptController"))", "()", "{}", ""}) {
-    const auto v = value_of(std::string("\"k\" = ") + text);
-    EXPECT_EQ(v.kind, ValueKind::other) << text;
-    EXPECT_EQ(v.text, text);
-  }
+TEST(IoregValues, ClippedValuesAndKeysAreKeptWithTheMarkAndNeverPassForWholeOnes) {
+  expect_read({
+      {R"("pcidebug" = "156:0:$)", R"(text pcidebug = other "156:0:$)"},
+      {R"("vendor-id" = <8680$)", "text vendor-id = other <8680$"},
+      {R"("vendor-id" = <86800000$)", "text vendor-id = other <86800000$"},
+      {R"("BSD Unit" = 1$)", "text BSD Unit = other 1$"},
+      {R"("Open" = Ye$)", "text Open = other Ye$"},
+      {R"("BSD Unit" = $)", "text BSD Unit = other $"},
+      // A key cut short is not text; one cut right after its closing quote is whole.
+      {R"("IOPCIExpressLink$)", R"(other "IOPCIExpressLink$ = other $)"},
+      {R"("BSD Unit"$)", "text BSD Unit = other $"},
+      {R"("BSD Unit" $)", "text BSD Unit = other $"},
+      {R"("BSD Unit" =$)", "text BSD Unit = other $"},
+  });
 }
 
-TEST(IoregValues, NestedTextsMayHoldQuotesCommasAndBrackets) {
-  const char* text = R"v({"Path"="IODeviceTree:/PCI0@0/a,b(c)","Desc"="x "y" z","d"=<"a,b","c">})v";
-  EXPECT_EQ(value_of(std::string("\"k\" = ") + text).text, text);
+TEST(IoregValues, TextsWithLineBreaksRunOnToTheLineThatClosesThemAndKeysKeepTheirOrder) {
+  // A nested text over many lines, quotes in them included.
+  std::string nested = "(\"";
+  for (int i = 0; i < 20000; ++i) nested += "a\"b\n";
+  nested += "\")";
+  const auto model = registry_from_ioreg("+-o Root  <class IORegistryEntry>\n    {\n"
+                                         "      \"Version\" = \"vendorid: 0x14e4\ndeviceid: 0x43a0\n\"\n"
+                                         "      \"PCI Slot\" = " + nested + "\n      \"Next\" = 7\n    }\n");
+  std::vector<std::string> props;
+  for (const auto& p : model.roots.at(0).props) props.push_back(shown(p.key) + " = " + shown(p.value));
+  EXPECT_EQ(props, (std::vector<std::string>{"text Version = text vendorid: 0x14e4\ndeviceid: 0x43a0\n",
+                                             "text PCI Slot = other " + nested, "text Next = number 7"}));
 }
 
-TEST(IoregValues, ClippedValuesAreKeptWithTheMarkAndNeverPassForWholeOnes) {
-  struct Case {
-    const char* line;
-    const char* key;
-    const char* kept;
+TEST(IoregValues, MalformedValuesAreErrorsNamingTheLineWhereTheyStart) {
+  const std::string long_word = "x\ty" + std::string(100, 'z');
+  const std::pair<std::string, std::string> cases[] = {
+      {one_entry({R"("k" = maybe)"}), R"(line 3: unknown value "maybe")"},
+      {one_entry({R"("k" = 18446744073709551616)"}), R"(line 3: the number "18446744073709551616" does not fit in 64 bits)"},
+      {one_entry({R"("k" = -9223372036854775809)"}), R"(line 3: the number "-9223372036854775809" does not fit in 64 bits)"},
+      {one_entry({R"("k" = <8680)"}), R"(line 3: data without its closing ">")"},
+      {one_entry({R"("k" = {"a"=1)"}), R"(line 3: expected ",", found the end of the line)"},
+      {one_entry({R"("k" = {"a"=1}})"}), "line 3: unexpected text after the value"},
+      {one_entry({R"("k" = {a=1})"}), "line 3: a dictionary key must be a quoted text"},
+      {one_entry({R"("k" = (1 2))"}), R"(line 3: unknown value "1 2")"},
+      {one_entry({R"("k" = (1,maybe))"}), R"(line 3: unknown value "maybe")"},
+      {one_entry({R"("k" 5)"}), R"(line 3: expected a property line, "key" = value)"},
+      // The message quotes a short excerpt, control characters masked, so it stays one line.
+      {one_entry({"\"k\" = (" + long_word + ")"}), "line 3: unknown value \"x?y" + std::string(37, 'z') + "...\""},
+      // Deep nesting is an error, not a crash.
+      {one_entry({"\"k\" = " + std::string(100000, '(') + std::string(100000, ')')}),
+       "line 3: values nested more than 100 deep"},
+      {one_entry({R"("a" = 1)", R"("k" = "open)"}), "line 4: the dump ends inside the text value that starts here"},
+      {one_entry({R"("k" = ("open))"}), "line 3: the dump ends inside the text value that starts here"},
   };
-  for (const Case& c : {Case{R"("pcidebug" = "156:0:$)", "pcidebug", R"("156:0:$)"},
-                        Case{R"("vendor-id" = <8680$)", "vendor-id", "<8680$"},
-                        Case{R"("vendor-id" = <86800000$)", "vendor-id", "<86800000$"},
-                        Case{R"("BSD Unit" = 1$)", "BSD Unit", "1$"}, Case{R"("Open" = Ye$)", "Open", "Ye$"},
-                        Case{R"("BSD Unit" = $)", "BSD Unit", "$"}}) {
-    const auto p = property_of(c.line);
-    EXPECT_STREQ(p.key.c_string_ptr(), c.key) << c.line;
-    EXPECT_EQ(p.value.kind, ValueKind::other) << c.line;
-    EXPECT_EQ(p.value.text, c.kept) << c.line;
-  }
-}
-
-TEST(IoregValues, AClippedKeyIsNotText) {
-  const auto cut_in_key = property_of(R"("IOPCIExpressLink$)");
-  EXPECT_EQ(cut_in_key.key.kind, ValueKind::other);
-  EXPECT_EQ(cut_in_key.key.text, R"("IOPCIExpressLink$)");
-  EXPECT_EQ(cut_in_key.value.text, "$");
-  // Cut right after the key's closing quote: the key is whole, the value is not there.
-  for (const char* line : {R"("BSD Unit"$)", R"("BSD Unit" $)", R"("BSD Unit" =$)"}) {
-    const auto p = property_of(line);
-    EXPECT_STREQ(p.key.c_string_ptr(), "BSD Unit") << line;
-    EXPECT_EQ(p.value.kind, ValueKind::other) << line;
-  }
-}
-
-TEST(IoregValues, MalformedValuesNameTheirLine) {
-  // The property line is line 3 of these dumps.
-  EXPECT_EQ(error_of(one_entry({R"("k" = maybe)"})), R"(line 3: unknown value "maybe")");
-  EXPECT_EQ(error_of(one_entry({R"("k" = 18446744073709551616)"})),
-            R"(line 3: the number "18446744073709551616" does not fit in 64 bits)");
-  EXPECT_EQ(error_of(one_entry({R"("k" = -9223372036854775809)"})),
-            R"(line 3: the number "-9223372036854775809" does not fit in 64 bits)");
-  EXPECT_EQ(error_of(one_entry({R"("k" = <8680)"})), R"(line 3: data without its closing ">")");
-  EXPECT_EQ(error_of(one_entry({R"("k" = {"a"=1)"})), R"(line 3: expected ",", found the end of the line)");
-  EXPECT_EQ(error_of(one_entry({R"("k" = {"a"=1}})"})), "line 3: unexpected text after the value");
-  EXPECT_EQ(error_of(one_entry({R"("k" = {a=1})"})), "line 3: a dictionary key must be a quoted text");
-  EXPECT_EQ(error_of(one_entry({R"("k" = (1 2))"})), R"(line 3: unknown value "1 2")");
-  EXPECT_EQ(error_of(one_entry({R"("k" = (1,maybe))"})), R"(line 3: unknown value "maybe")");
-  EXPECT_EQ(error_of(one_entry({R"("k" 5)"})), R"(line 3: expected a property line, "key" = value)");
-}
-
-TEST(IoregValues, ErrorMessagesQuoteAShortExcerptOnOneLine) {
-  const std::string word = "x\ty" + std::string(100, 'z');
-  EXPECT_EQ(error_of(one_entry({"\"k\" = (" + word + ")"})),
-            "line 3: unknown value \"x?y" + std::string(37, 'z') + "...\"");
-}
-
-TEST(IoregValues, DeepNestingIsAnErrorNotACrash) {
-  const std::string deep = "\"k\" = " + std::string(100000, '(') + std::string(100000, ')');
-  EXPECT_EQ(error_of(one_entry({deep})), "line 3: values nested more than 100 deep");
-}
-
-TEST(IoregValues, ATextThatNeverClosesIsReportedAtTheLineWhereItStarts) {
-  EXPECT_EQ(error_of(one_entry({R"("a" = 1)", R"("k" = "open)"})),
-            "line 4: the dump ends inside the text value that starts here");
-  EXPECT_EQ(error_of(one_entry({R"("k" = ("open))"})), "line 3: the dump ends inside the text value that starts here");
+  for (const auto& [dump, error] : cases) EXPECT_EQ(error_of(dump), error) << dump.substr(0, 120);
 }
 
 }  // namespace
