@@ -1,13 +1,9 @@
 // A machine at the tables' limits: 1024+ PCI devices, Thunderbolt subtrees of 512+
 // entries, more qualifying USB controllers than dock slots. Nothing is written outside
 // a table (the sanitizer build checks the bounds) and the scan stays fast.
-#include <gtest/gtest.h>
-
 #include <chrono>
 
-#include "lib/discovery/discovery.h"
-#include "tests/support/machine_builder.h"
-#include "tests/support/sim_fixture.h"
+#include "tests/discovery/discovery_test_support.h"
 
 namespace berth {
 namespace {

@@ -1,11 +1,7 @@
 // The candidate tables: every PCI device recorded twice more, and the identity tests
 // the later passes apply.
-#include <gtest/gtest.h>
-
-#include "lib/discovery/discovery.h"
 #include "lib/discovery/identity_tests.h"
-#include "tests/support/machine_builder.h"
-#include "tests/support/sim_fixture.h"
+#include "tests/discovery/discovery_test_support.h"
 
 namespace berth {
 namespace {
@@ -15,8 +11,7 @@ using namespace berth::testing;
 TEST(Candidates, EveryPciDeviceIsInBothTablesWithItsSubsystemIdentity) {
   auto sim = SimFixture::from_json(machine(json::array(
       {pci_device("usb", kUSBController), pci_device("gpu", {0x10DE, 0x11C0, 0x106B, 0x0122, "1:0:0"})})));
-  std::uint32_t docks = 0;
-  scan_for_devices(&docks);
+  scan_docks();
   ASSERT_EQ(gCandidateM91xxDevCnt, 2u);
   ASSERT_EQ(gCandidateFL1100DevCnt, 2u);
   EXPECT_EQ(gCandidateM91xxDeviceList[0].VID, 0x1B73u) << "a USB controller is a SATA candidate too";
@@ -46,8 +41,7 @@ TEST(Candidates, IdentityTests) {
 TEST(Candidates, DumpWritesTheGuidFamilyToTheSystemLog) {
   auto sim = SimFixture::from_json(machine(json::array(
       {pci_device("gpu", {0x10DE, 0x11C0}), pci_device("sata", {0x1B4B, 0x9235, 0, 0, "7:0:0"})})));
-  std::uint32_t docks = 0;
-  scan_for_devices(&docks);
+  scan_docks();
   EXPECT_EQ(dump_IOPCIDevice_list(), 2u);
   const auto& lines = sim.log().lines();
   ASSERT_EQ(lines.size(), 1u + 7u + 4u * 3u + 4u);

@@ -1,39 +1,26 @@
 // The disk walks under the SATA and USB controllers and their running port index.
-#include <gtest/gtest.h>
-
-#include "lib/discovery/discovery.h"
-#include "tests/support/machine_builder.h"
-#include "tests/support/sim_fixture.h"
+#include "tests/discovery/discovery_test_support.h"
 
 namespace berth {
 namespace {
 
 using namespace berth::testing;
 
-json media(std::int64_t unit, json children = json::array()) {
-  return entry("media", "IOMedia", json::array({prop_num("BSD Unit", unit)}), std::move(children));
-}
-json port(const std::string& name, json children) { return entry(name, "AppleAHCIPort", json::array(), children); }
-json usb_port(std::int64_t number, json children) {
-  return entry("port", "AppleUSB30XHCIPort", json::array({prop_num("PortNum", number)}), std::move(children));
-}
-
 SimFixture scan_under(const PciIdentity& controller, json children) {
   auto sim = SimFixture::from_json(machine(json::array({pci_device("ctl", controller, std::move(children))})));
-  std::uint32_t docks = 0;
-  EXPECT_EQ(scan_for_devices(&docks), kIOReturnSuccess);
+  scan_docks();
   return sim;
 }
 
 TEST(SataWalk, PortEntriesSteerTheUnitsAndPRT2EndsRecording) {
   auto sim = scan_under(kDockSATA, json::array({
       entry("dev", "IOAHCIDevice", json::array({prop_str("Model", "Early"), prop_num("BSD Unit", 9)})),
-      port("PRT0", json::array({media(4, json::array({media(7)}))})),
-      port("PRT1", json::array({entry("dev", "IOAHCIDevice",
+      ahci_port("PRT0", json::array({media(4, json::array({media(7)}))})),
+      ahci_port("PRT1", json::array({entry("dev", "IOAHCIDevice",
                                       json::array({prop_str("Model", std::string(140, 'M')),
                                                    prop_str("Serial Number", "S1"), prop_num("BSD Unit", 5)}))})),
-      port("PRT2", json::array({media(6)})),
-      port("PRT0", json::array({media(8)}))}));
+      ahci_port("PRT2", json::array({media(6)})),
+      ahci_port("PRT0", json::array({media(8)}))}));
   const sCandidateM91xxDev& c = gCandidateM91xxDeviceList[0];
   // Entries before PRT0 use port 0; the first unit met on a port stays.
   EXPECT_EQ(c.has_disk[0], 1u);
@@ -49,16 +36,16 @@ TEST(SataWalk, PortEntriesSteerTheUnitsAndPRT2EndsRecording) {
 
 TEST(SataWalk, RaidControllerRestartsAtVantrelRAID) {
   auto sim = scan_under({0x1B21, 0x0613}, json::array({
-      port("PRT0", json::array({media(4)})),
+      ahci_port("PRT0", json::array({media(4)})),
       entry("VantrelRAID", "X", json::array(), json::array({media(11)})),
-      port("PRT2", json::array({media(12)}))}));
+      ahci_port("PRT2", json::array({media(12)}))}));
   const sCandidateM91xxDev& c = gCandidateM91xxDeviceList[0];
   EXPECT_EQ(c.BSD_unit[0], 11u) << "VantrelRAID forgets the port-0 disk";
   EXPECT_EQ(c.has_disk[1], 0u) << "names other than VantrelRAID do not steer a 0x0613";
 }
 
 TEST(SataWalk, OnlyControllersThatPassTheTestAreWalked) {
-  auto sim = scan_under({0x1B21, 0x0612, 0x1111, 0x2222}, json::array({port("PRT0", json::array({media(4)}))}));
+  auto sim = scan_under({0x1B21, 0x0612, 0x1111, 0x2222}, json::array({ahci_port("PRT0", json::array({media(4)}))}));
   EXPECT_EQ(gCandidateM91xxDeviceList[0].has_disk[0], 0u);
 }
 
@@ -76,19 +63,17 @@ TEST(UsbWalk, SlicesOfThePortsDiskDoNotSpillOntoTheNextPort) {
   EXPECT_EQ(log[3], "BSD_unit:: 1 1_3\n");
 }
 
-TEST(UsbWalk, UnitZeroOnPortOneIsADisk) {
-  auto sim = scan_under(kUSBController, json::array({usb_port(1, json::array({media(0)}))}));
-  EXPECT_EQ(gCandidateFL1100DeviceList[0].has_disk[0], 1u);
-  EXPECT_EQ(gCandidateFL1100DeviceList[0].BSD_unit[0], 0u);
-  EXPECT_EQ(sim.log().lines()[3], "BSD_unit:: 0 0_0\n");
-}
-
-TEST(UsbWalk, UnitEqualToThePreviousPortsIsIgnored) {
-  auto sim = scan_under(kUSBController, json::array({usb_port(1, json::array({media(4)})),
-                                                     usb_port(2, json::array({media(4)}))}));
+TEST(UsbWalk, UnitZeroOnPortOneIsADiskAndTheUnitOfThePreviousPortIsIgnored) {
+  auto sim = scan_under(kUSBController, json::array({usb_port(1, json::array({media(0)})),
+                                                     usb_port(3, json::array({media(4)})),
+                                                     usb_port(4, json::array({media(4)}))}));
   const sCandidateFL1100Dev& c = gCandidateFL1100DeviceList[0];
-  EXPECT_EQ(c.BSD_unit[0], 4u);
-  EXPECT_EQ(c.has_disk[1], 0u);
+  EXPECT_EQ(c.has_disk[0], 1u);
+  EXPECT_EQ(c.BSD_unit[0], 0u);
+  EXPECT_EQ(sim.log().lines()[3], "BSD_unit:: 0 0_0\n");
+  EXPECT_EQ(c.has_disk[2], 1u);
+  EXPECT_EQ(c.BSD_unit[2], 4u);
+  EXPECT_EQ(c.has_disk[3], 0u) << "port 4's predecessor already holds unit 4";
 }
 
 TEST(UsbWalk, PortNumBelowAHubRepointsAndADifferentUnitGoesToTheNextPort) {

@@ -1,69 +1,53 @@
 // PCI capture (identity and Thunderbolt GUID of every IOPCIDevice) and the capture of
 // the subtree below each Intel Thunderbolt device.
-#include <gtest/gtest.h>
-
-#include "lib/discovery/discovery.h"
-#include "tests/support/machine_builder.h"
-#include "tests/support/sim_fixture.h"
+#include "tests/discovery/discovery_test_support.h"
 
 namespace berth {
 namespace {
 
 using namespace berth::testing;
 
-std::uint32_t scan() {
-  std::uint32_t docks = 99;
-  EXPECT_EQ(scan_for_devices(&docks), kIOReturnSuccess);
-  return docks;
-}
-
-TEST(PciCapture, ReadsIdentityAndGUIDHalvesLittleEndian) {
-  auto sim = SimFixture::from_json(machine(json::array({thunderbolt("TB", 0x003D000A, 0x12345678, json::array())})));
-  scan();
-  ASSERT_EQ(gIOPCIDevCnt, 1u);
+TEST(PciCapture, ReadsIdentityAndGUIDHalvesLittleEndianWhateverTheGUIDsLength) {
+  struct Case {
+    const char* guid;
+    std::uint32_t low, high;
+  };
+  // Only an 8-byte value has a high half; a short one gives the bytes it has, zero-extended.
+  const Case cases[] = {{"785634120a003d00", 0x12345678, 0x003D000A},
+                        {"785634120a003d00" "11223344" "55667788", 0x12345678, 0},
+                        {"785634120a00", 0x12345678, 0},
+                        {"7856", 0x5678, 0}};
+  json roots = json::array();
+  for (const Case& c : cases)
+    roots.push_back(pci_device("TB", {0x8086, 0x1547, 0, 0, "5:0:0"}, json::array(),
+                               json::array({prop_data("Tunnel Endpoint GUID", c.guid)})));
+  auto sim = SimFixture::from_json(machine(roots));
+  scan_docks();
   EXPECT_EQ(gIOPCIDevList[0].VID, 0x8086u);
   EXPECT_EQ(gIOPCIDevList[0].DID, 0x1547u);
   EXPECT_STREQ(gIOPCIDevList[0].pcidebug, "5:0:0");
-  EXPECT_EQ(gIOPCIDevList[0].isGUIDValid, 1u);
-  EXPECT_EQ(gIOPCIDevList[0].TB_GUID_low, 0x12345678u);
-  EXPECT_EQ(gIOPCIDevList[0].TB_GUID_high, 0x003D000Au);
+  for (std::uint32_t i = 0; i < std::size(cases); ++i) {
+    const sIOPCIDev& dev = gIOPCIDevList[i];
+    EXPECT_EQ(std::tuple(dev.isGUIDValid, dev.TB_GUID_low, dev.TB_GUID_high), std::tuple(1u, cases[i].low, cases[i].high))
+        << "GUID " << cases[i].guid;
+  }
 }
 
-TEST(PciCapture, GUIDOfOtherLengthKeepsOnlyTheLowHalf) {
-  const json guid16 = prop_data("Tunnel Endpoint GUID", "785634120a003d00" "11223344" "55667788");
-  const json guid2 = prop_data("Tunnel Endpoint GUID", "7856");
+TEST(PciCapture, ShortIdentityDataIsZeroExtendedOddValuesAreIgnoredAndLongTextIsCut) {
+  PciIdentity long_pcidebug{0x1, 0x2};
+  long_pcidebug.pcidebug = std::string(40, '7');
   auto sim = SimFixture::from_json(machine(json::array(
-      {pci_device("A", {0x8086, 0x1547}, json::array(), json::array({guid16})),
-       pci_device("B", {0x8086, 0x1547}, json::array(), json::array({guid2}))})));
-  scan();
-  EXPECT_EQ(gIOPCIDevList[0].isGUIDValid, 1u);
-  EXPECT_EQ(gIOPCIDevList[0].TB_GUID_low, 0x12345678u);
-  EXPECT_EQ(gIOPCIDevList[0].TB_GUID_high, 0u);
-  // A short value reads the bytes it has, zero-extended, never past its end.
-  EXPECT_EQ(gIOPCIDevList[1].isGUIDValid, 1u);
-  EXPECT_EQ(gIOPCIDevList[1].TB_GUID_low, 0x5678u);
-  EXPECT_EQ(gIOPCIDevList[1].TB_GUID_high, 0u);
-}
-
-TEST(PciCapture, ShortIdentityDataIsZeroExtendedAndOddValuesAreIgnored) {
-  auto sim = SimFixture::from_json(machine(json::array({entry(
-      "P", "IOPCIDevice",
-      json::array({prop_data("vendor-id", "86"), json::array({"device-id", {{"num", 0x1547}}}),
-                   prop_data("pcidebug", "3132"), json::array({{{"num", 1}}, {{"str", "x"}}}),
-                   json::array({"pcidebug", {{"wide", "9:9:9"}}})}))})));
-  scan();
+      {entry("P", "IOPCIDevice",
+             json::array({prop_data("vendor-id", "86"), json::array({"device-id", {{"num", 0x1547}}}),
+                          prop_data("pcidebug", "3132"), json::array({{{"num", 1}}, {{"str", "x"}}}),
+                          json::array({"pcidebug", {{"wide", "9:9:9"}}})})),
+       pci_device("Q", long_pcidebug)})));
+  scan_docks();
   EXPECT_EQ(gIOPCIDevList[0].VID, 0x86u);
   EXPECT_EQ(gIOPCIDevList[0].DID, 0u) << "an integer device-id is not data";
   EXPECT_STREQ(gIOPCIDevList[0].pcidebug, "") << "text without an 8-bit form is ignored";
   EXPECT_EQ(sim.console().out(), "showitem_io_pci_device Err2\nshowitem_M9182 Err2\n");
-}
-
-TEST(PciCapture, LongPcidebugIsCutTo31Characters) {
-  PciIdentity id{0x1, 0x2};
-  id.pcidebug = std::string(40, '7');
-  auto sim = SimFixture::from_json(machine(json::array({pci_device("P", id)})));
-  scan();
-  EXPECT_EQ(std::string(gIOPCIDevList[0].pcidebug), std::string(31, '7'));
+  EXPECT_EQ(std::string(gIOPCIDevList[1].pcidebug), std::string(31, '7'));
 }
 
 TEST(ThunderboltSubtree, CollectedForIntelThunderboltDevicesOnly) {
@@ -72,7 +56,7 @@ TEST(ThunderboltSubtree, CollectedForIntelThunderboltDevicesOnly) {
       {pci_device("no-guid", {0x8086, 0x1547}, json::array({child})),
        pci_device("other", {0x8086, 0x1548}, json::array({child})),
        pci_device("leaf", {0x8086, 0x156D})})));
-  scan();
+  scan_docks();
   EXPECT_EQ(gIOPCIDevList[0].services_under_TB_cnt, 2u) << "collected even without a GUID";
   EXPECT_EQ(gIOPCIDevList[0].services_under_TB[0], gIOPCIDevList[0].service) << "the device itself comes first";
   EXPECT_EQ(gIOPCIDevList[1].services_under_TB_cnt, 0u);
@@ -84,7 +68,7 @@ TEST(ThunderboltSubtree, StopsSilentlyAt512Entries) {
   json children = json::array();
   for (int i = 0; i < 600; ++i) children.push_back(entry("e" + std::to_string(i), "X"));
   auto sim = SimFixture::from_json(machine(json::array({thunderbolt("TB", 0x003D000A, 1, children)})));
-  scan();
+  scan_docks();
   EXPECT_EQ(gIOPCIDevList[0].services_under_TB_cnt, 512u);
   EXPECT_EQ(gIOPCIDevList[0].services_under_TB[511], sim.machine().registry().handle_of(511));
   EXPECT_EQ(sim.console().out(), "");
@@ -94,7 +78,7 @@ TEST(PciCapture, FullTableDropsFurtherEntriesWithALineEachAndGivesThemBack) {
   json roots = json::array();
   for (int i = 0; i < 1026; ++i) roots.push_back(pci_device("p" + std::to_string(i), {0x1000, std::uint32_t(i)}));
   auto sim = SimFixture::from_json(machine(roots));
-  scan();
+  scan_docks();
   EXPECT_EQ(gIOPCIDevCnt, 1024u);
   EXPECT_EQ(gIOPCIDevList[1023].DID, 1023u);
   EXPECT_EQ(sim.console().out(),

@@ -1,10 +1,6 @@
 // Failures of the registry: a scan never stops half-way for an entry, only for a
 // failed matching.
-#include <gtest/gtest.h>
-
-#include "lib/discovery/discovery.h"
-#include "tests/support/machine_builder.h"
-#include "tests/support/sim_fixture.h"
+#include "tests/discovery/discovery_test_support.h"
 
 namespace berth {
 namespace {
@@ -44,8 +40,7 @@ TEST(ScanFailures, EntryWhoseNameFailsIsSkippedButItsChildrenAreWalked) {
   parent["fail"] = json::array({"name"});
   parent["children"] = json::array({child});
   auto sim = SimFixture::from_json(machine(json::array({parent})));
-  std::uint32_t docks = 0;
-  EXPECT_EQ(scan_for_devices(&docks), kIOReturnSuccess);
+  scan_docks();
   ASSERT_EQ(gIOPCIDevCnt, 1u);
   EXPECT_EQ(gIOPCIDevList[0].VID, 0x1234u);
   EXPECT_EQ(sim.console().err(),
@@ -59,8 +54,7 @@ TEST(ScanFailures, EntryWhosePropertiesFailIsSkipped) {
   json bad = pci_device("bad", {0x1B73, 0x1100});
   bad["fail"] = json::array({"properties"});
   auto sim = SimFixture::from_json(machine(json::array({bad, pci_device("good", {0x10DE, 1})})));
-  std::uint32_t docks = 0;
-  EXPECT_EQ(scan_for_devices(&docks), kIOReturnSuccess);
+  scan_docks();
   ASSERT_EQ(gIOPCIDevCnt, 1u);
   EXPECT_EQ(gIOPCIDevList[0].VID, 0x10DEu);
   EXPECT_EQ(sim.console().err(),
@@ -71,9 +65,7 @@ TEST(ScanFailures, EntryWhosePropertiesFailIsSkipped) {
 
 TEST(ScanFailures, EmptyMachineScansToNothing) {
   auto sim = SimFixture::from_json("{}");
-  std::uint32_t docks = 3;
-  EXPECT_EQ(scan_for_devices(&docks), kIOReturnSuccess);
-  EXPECT_EQ(docks, 0u);
+  EXPECT_EQ(scan_docks(), 0u);
   EXPECT_EQ(gIOPCIDevCnt + gCandidateM91xxDevCnt + gCandidateFL1100DevCnt, 0u);
 }
 

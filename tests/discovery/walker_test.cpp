@@ -1,16 +1,13 @@
 // The walker and the diagnostics shared by every pass: walk order, entry-level
 // failures and the clipping of diagnostics lines to the terminal width.
-#include <gtest/gtest.h>
-
 #include "lib/discovery/diagnostics.h"
-#include "lib/discovery/discovery.h"
 #include "lib/discovery/registry_walker.h"
-#include "tests/support/sim_fixture.h"
+#include "tests/discovery/discovery_test_support.h"
 
 namespace berth {
 namespace {
 
-using testing::SimFixture;
+using namespace berth::testing;
 
 // A Thunderbolt device with a small tree below it: walk order is recorded by mode 2.
 constexpr const char* kTree = R"({"registry": {"roots": [
@@ -22,12 +19,11 @@ constexpr const char* kTree = R"({"registry": {"roots": [
      {"name": "B", "class": "X", "fail": ["children"], "children": [{"name": "B1", "class": "X"}]},
      {"name": "C", "class": "X"}]}]}})";
 
-TEST(Walker, RecursiveWalkIsPreOrderAndSkipsSubtreesWhoseChildrenFail) {
+TEST(Walker, RecursiveWalkIsPreOrderAndSkipsSubtreesWhoseChildrenFailAndAPlainWalkVisitsOneEntry) {
   auto sim = SimFixture::from_json(kTree);
-  std::uint32_t docks = 0;
-  ASSERT_EQ(scan_for_devices(&docks), kIOReturnSuccess);
+  scan_docks();
   ASSERT_EQ(gIOPCIDevCnt, 1u);
-  const sIOPCIDev& tb = gIOPCIDevList[0];
+  sIOPCIDev& tb = gIOPCIDevList[0];
   // Document order: TB A A1 A2 A2a B B1 C; B's children cannot be had, so B is skipped.
   const auto& r = sim.machine().registry();
   const std::vector<io_object_t> expected{r.handle_of(0), r.handle_of(1), r.handle_of(2), r.handle_of(3),
@@ -35,22 +31,15 @@ TEST(Walker, RecursiveWalkIsPreOrderAndSkipsSubtreesWhoseChildrenFail) {
   EXPECT_EQ(std::vector<io_object_t>(tb.services_under_TB, tb.services_under_TB + tb.services_under_TB_cnt), expected);
   EXPECT_NE(sim.console().err().find("ioreg: error: can't obtain children.\nioreg_scan: error: Mark1.\n"),
             std::string::npos);
-}
-
-TEST(Walker, NonRecursiveWalkVisitsTheStartEntryOnly) {
-  auto sim = SimFixture::from_json(kTree);
-  std::uint32_t docks = 0;
-  ASSERT_EQ(scan_for_devices(&docks), kIOReturnSuccess);
-  gIOPCIDevList[0].services_under_TB_cnt = 0;
-  main_ioreg(gIOPCIDevList[0].service, kWalkThunderboltSubtree, 0, 0);
-  EXPECT_EQ(gIOPCIDevList[0].services_under_TB_cnt, 1u);
-  EXPECT_EQ(gIOPCIDevList[0].services_under_TB[0], gIOPCIDevList[0].service);
+  tb.services_under_TB_cnt = 0;
+  main_ioreg(tb.service, kWalkThunderboltSubtree, 0, 0);
+  EXPECT_EQ(tb.services_under_TB_cnt, 1u);
+  EXPECT_EQ(tb.services_under_TB[0], tb.service);
 }
 
 TEST(Walker, ScanGivesBackEveryIteratorTableAndUnkeptHandle) {
   auto sim = SimFixture::from_file("dock-type10.json");
-  std::uint32_t docks = 0;
-  ASSERT_EQ(scan_for_devices(&docks), kIOReturnSuccess);
+  scan_docks();
   const auto& counts = sim.machine().registry().counts();
   EXPECT_EQ(counts.iterators_held(), 0u);
   EXPECT_EQ(counts.tables_held(), 0u);
@@ -59,7 +48,7 @@ TEST(Walker, ScanGivesBackEveryIteratorTableAndUnkeptHandle) {
   // Only the handles the three tables keep are still held.
   EXPECT_EQ(counts.entries_held(), gIOPCIDevCnt + gCandidateM91xxDevCnt + gCandidateFL1100DevCnt);
   // The next scan gives the previous scan's handles back before it takes new ones.
-  ASSERT_EQ(scan_for_devices(&docks), kIOReturnSuccess);
+  scan_docks();
   EXPECT_EQ(counts.entries_held(), gIOPCIDevCnt + gCandidateM91xxDevCnt + gCandidateFL1100DevCnt);
   EXPECT_EQ(counts.bad_releases, 0u);
 }
@@ -69,8 +58,11 @@ class Println : public ::testing::Test {
   void TearDown() override { printbufsize = printbufleft = printbufclip = 0; }
 };
 
-TEST_F(Println, ClipsToOneColumnLessThanTheTerminalAndMarksTheCut) {
+TEST_F(Println, ClipsToOneColumnLessThanTheTerminalAndMarksTheCutOrWithoutOneWritesItAll) {
   auto sim = SimFixture::from_json("{}");
+  println("%s", std::string(100, 'y').c_str());
+  EXPECT_EQ(sim.console().out(), std::string(100, 'y') + "\n");
+  sim.console().clear();
   set_diagnostics_width(80);
   println("%s", std::string(100, 'x').c_str());
   EXPECT_EQ(sim.console().out(), std::string(79, 'x') + "$\n");
@@ -79,18 +71,11 @@ TEST_F(Println, ClipsToOneColumnLessThanTheTerminalAndMarksTheCut) {
   EXPECT_EQ(sim.console().out(), "short line\n");
 }
 
-TEST_F(Println, WithoutTerminalWritesTheWholeMessage) {
-  auto sim = SimFixture::from_json("{}");
-  println("%s", std::string(100, 'y').c_str());
-  EXPECT_EQ(sim.console().out(), std::string(100, 'y') + "\n");
-}
-
 TEST_F(Println, TakesTheWidthFromStandardOutputThenStandardInput) {
   auto sim = SimFixture::from_json(R"({"registry": {"roots": [{"name": "P", "class": "IOPCIDevice",
       "props": [["pcidebug", {"data": "00"}]]}]}})");
   sim.console().attach_terminal(Stream::in, 20);
-  std::uint32_t docks = 0;
-  scan_for_devices(&docks);
+  scan_docks();
   EXPECT_EQ(printbufsize, 20u);
   // 19 characters fit in 20 columns; 27 do not.
   EXPECT_EQ(sim.console().out(), "showitem_io_pci_dev$\nshowitem_M9182 Err2\n");

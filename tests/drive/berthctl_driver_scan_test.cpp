@@ -29,38 +29,23 @@ TEST(BerthctlDriverScan, JsonShowsTheDemoDockAndADriveOfEachFamily) {
   EXPECT_EQ(doc["status"], "0x00000000");
   ASSERT_EQ(doc["count"], 3);
   ASSERT_EQ(doc["records"].size(), 3u);
-  const json& dock = doc["records"][0];
-  EXPECT_EQ(dock["slot"], 0);
-  EXPECT_EQ(dock["valid"], 1);
-  EXPECT_EQ(dock["dev_kind"], 1);
-  EXPECT_EQ(dock["is_drive_product"], 0);
-  EXPECT_EQ(dock["bus_num"], 134);
-  EXPECT_EQ(dock["vid"], "0x1B21");
-  EXPECT_EQ(dock["did"], "0x0612");
-  EXPECT_EQ(dock["sub_vid"], "0x1AB6");
-  EXPECT_EQ(dock["sub_did"], "0x1060");
-  EXPECT_EQ(dock["spi_flash_id"], "0x001330EF");
-  EXPECT_EQ(dock["bios_ver"], "V1.0.20-R06");
-  EXPECT_EQ(dock["disk_cnt"], 1);
-  EXPECT_EQ(dock["tb_guid_high"], "0x003D000A");
-  ASSERT_EQ(dock["sata"].size(), 4u);
-  EXPECT_EQ(dock["sata"][1], (json{{"model", "Vantrel Archive 4TB"}, {"serial", "VA4T00123"}, {"bsd_unit", 5},
-                                   {"info_d", 0}}));
-  const json& caddy = doc["records"][1];
-  EXPECT_EQ(caddy["is_drive_product"], 1);
-  EXPECT_EQ(caddy["dev_kind"], 3);
-  EXPECT_EQ(caddy["bus_num"], 6);
-  EXPECT_EQ(caddy["tb_guid_high"], "0x00000009");
-  EXPECT_EQ(caddy["tb_guid_low"], "0x5A3C19E0");
-  EXPECT_EQ(caddy["sata"][0], (json{{"model", "Zel Caddy"}, {"serial", "ZC2406110000420017"}, {"bsd_unit", 6},
-                                    {"info_d", 36}}));
-  const json& forte = doc["records"][2];
-  EXPECT_EQ(forte["dev_kind"], 2);
-  EXPECT_EQ(forte["dev_num"], 1);
-  EXPECT_EQ(forte["tb_guid_high"], "0x00000000");
-  EXPECT_EQ(forte["tb_guid_low"], "0x0010F0A7");
-  EXPECT_EQ(forte["bios_ver"], "ZF2.01.0003A");
-  EXPECT_EQ(forte["sata"][0]["model"], "Zel Forte");
+  // Each record against the fields it must show; a failure names the record and field.
+  const json expected[] = {
+      {{"slot", 0}, {"valid", 1}, {"dev_kind", 1}, {"is_drive_product", 0}, {"bus_num", 134}, {"vid", "0x1B21"},
+       {"did", "0x0612"}, {"sub_vid", "0x1AB6"}, {"sub_did", "0x1060"}, {"spi_flash_id", "0x001330EF"},
+       {"bios_ver", "V1.0.20-R06"}, {"disk_cnt", 1}, {"tb_guid_high", "0x003D000A"}},
+      {{"is_drive_product", 1}, {"dev_kind", 3}, {"bus_num", 6}, {"tb_guid_high", "0x00000009"},
+       {"tb_guid_low", "0x5A3C19E0"}},
+      {{"dev_kind", 2}, {"dev_num", 1}, {"tb_guid_high", "0x00000000"}, {"tb_guid_low", "0x0010F0A7"},
+       {"bios_ver", "ZF2.01.0003A"}}};
+  for (std::size_t i = 0; i < std::size(expected); ++i)
+    for (const auto& [key, value] : expected[i].items()) EXPECT_EQ(doc["records"][i][key], value) << i << ": " << key;
+  ASSERT_EQ(doc["records"][0]["sata"].size(), 4u);
+  EXPECT_EQ(doc["records"][0]["sata"][1],
+            (json{{"model", "Vantrel Archive 4TB"}, {"serial", "VA4T00123"}, {"bsd_unit", 5}, {"info_d", 0}}));
+  EXPECT_EQ(doc["records"][1]["sata"][0],
+            (json{{"model", "Zel Caddy"}, {"serial", "ZC2406110000420017"}, {"bsd_unit", 6}, {"info_d", 36}}));
+  EXPECT_EQ(doc["records"][2]["sata"][0]["model"], "Zel Forte");
 }
 
 TEST(BerthctlDriverScan, HumanTableNamesEachRecord) {

@@ -7,64 +7,46 @@ namespace {
 
 using namespace berth::testing;
 
-const sDevice& record(std::uint32_t slot) { return vtr_device_list[slot].dev; }
-
-TEST_F(DriveTest, AToolThatEndsAtOnceCostsMilliseconds) {
+TEST_F(DriveTest, ACaddyDriveFillsItsRecordAndToolsThatEndAtOnceCostMilliseconds) {
   install(DriveMachine().drive(4, Report{}));
   const auto start = std::chrono::steady_clock::now();
-  EXPECT_EQ(scan_disk_node(0), 1u);
+  ASSERT_EQ(scan_disk_node(0), 1u);
   // The listing, then quick match and full report in each of the two passes of a first
   // call: five runs, none of them waiting for a whole second.
   EXPECT_LT(seconds_since(start), 0.9);
   EXPECT_EQ(full_runs(), 2u);
+  expect_fields(0, {{"valid", 1}, {"is_drive_product", 1}, {"bus_num", 4}, {"service", 255},
+                    {"service_thunderbolt", 255}, {"isGUIDValid", 1}, {"disk_cnt", 1}, {"bios_ver", "ZC1.05.0012B"},
+                    {"sata", drive_ports(disk(4, "Zel Caddy", "ZC0123456789ABCDEF", 38))}});
 }
 
-TEST_F(DriveTest, ACaddyDriveOfTheTm6721FamilyFillsItsRecord) {
-  install(DriveMachine().drive(4, Report{}));
-  ASSERT_EQ(scan_disk_node(0), 1u);
-  const sDevice& dev = record(0);
-  EXPECT_EQ(vtr_device_list[0].valid, 1);
-  EXPECT_EQ(dev.is_drive_product, 1);
-  EXPECT_EQ(dev.dev_kind, 3u);
-  EXPECT_EQ(dev.bus_num, 4u);
-  EXPECT_EQ(dev.dev_num, 2u);
-  EXPECT_EQ(dev.fun_num, 2u);
-  EXPECT_EQ(dev.service, 255u);
-  EXPECT_EQ(dev.service_thunderbolt, 255u);
-  EXPECT_EQ(dev.isGUIDValid, 1u);
-  EXPECT_EQ(dev.disk_cnt, 1u);
-  EXPECT_EQ(text_of(dev.bios_ver), "ZC1.05.0012B");
-  EXPECT_EQ(dev.sata_disk[0].bsd_unit, 4u);
-  EXPECT_EQ(text_of(dev.sata_disk[0].model), "Zel Caddy");
-  EXPECT_EQ(text_of(dev.sata_disk[0].serial), "ZC0123456789ABCDEF");
-  EXPECT_EQ(dev.sata_disk[0].info_d, 38u);
-  EXPECT_EQ(dev.TB_GUID_high, 9u);
-  EXPECT_EQ(dev.TB_GUID_low, 0x0A1B2C3Du);
-  for (std::uint32_t port = 1; port < kPortsPerController; ++port)
-    EXPECT_EQ(dev.sata_disk[port].bsd_unit, 0u) << "fields the drive record does not name are not written";
-}
-
-TEST_F(DriveTest, AForteDriveOfTheTm478FamilyTakesIdentifierA) {
-  Report forte{.marker = "tm478", .matching = "Matching - 2", .id_line = key_line("id", 15, "12345678")};
-  install(DriveMachine().drive(6, forte, "VantrelZel Forte"));
-  ASSERT_EQ(scan_disk_node(0), 1u);
-  const sDevice& dev = record(0);
-  EXPECT_EQ(dev.dev_kind, 2u);
-  EXPECT_EQ(dev.dev_num, 1u);
-  EXPECT_EQ(dev.fun_num, 1u);
-  EXPECT_EQ(text_of(dev.sata_disk[0].model), "Zel Forte");
-  EXPECT_EQ(dev.TB_GUID_high, 0u);
-  EXPECT_EQ(dev.TB_GUID_low, 0x345678u);  // six characters from 17 after "id"
-  const auto& lines = fixture_->log().lines();
-  EXPECT_NE(std::find(lines.begin(), lines.end(), "tm478\n"), lines.end());
-}
-
-TEST_F(DriveTest, ACaddyOfTheTm478FamilyMatchingSevenTakesIdentifierB) {
-  Report caddy{.marker = "tm478", .matching = "Matching - 7", .id_line = key_line("id", 15, "12345678")};
-  install(DriveMachine().drive(6, caddy));
-  ASSERT_EQ(scan_disk_node(0), 1u);
-  EXPECT_EQ(record(0).TB_GUID_high, 9u);
-  EXPECT_EQ(record(0).TB_GUID_low, 0x12345678u);  // eight characters from 15 after "id"
+TEST_F(DriveTest, FamilyAndMatchingLineDecideKindProductAndIdentifier) {
+  struct Case {
+    const char* name;
+    Report report;
+    std::uint32_t dev_kind, location, product, identifier;
+    const char* model;
+  };
+  const std::string id15 = key_line("id", 15, "12345678");  // A: 6 from 17 = 345678; B: 8 from 15
+  const Case cases[] = {
+      {"tm6721 Caddy", {}, 3, 2, 9, 0x0A1B2C3D, "Zel Caddy"},
+      {"tm6721 Forte", {.matching = "Matching - 2"}, 3, 2, 0, 0x0A1B2C3D, "Zel Forte"},
+      {"tm478 Forte: identifier A", {.marker = "tm478", .matching = "Matching - 2", .id_line = id15}, 2, 1, 0,
+       0x345678, "Zel Forte"},
+      {"tm478 Caddy 5: identifier A", {.marker = "tm478", .matching = "Matching - 5", .id_line = id15}, 2, 1, 9,
+       0x345678, "Zel Caddy"},
+      {"tm478 Caddy 7: identifier B", {.marker = "tm478", .matching = "Matching - 7", .id_line = id15}, 2, 1, 9,
+       0x12345678, "Zel Caddy"},
+  };
+  for (const Case& c : cases) {
+    install(DriveMachine().drive(6, c.report, "VantrelZel Forte"));
+    ASSERT_EQ(scan_disk_node(0), 1u) << c.name;
+    expect_fields(0, {{"dev_kind", c.dev_kind}, {"dev_num", c.location}, {"fun_num", c.location},
+                      {"TB_GUID_high", c.product}, {"TB_GUID_low", c.identifier}}, c.name);
+    EXPECT_EQ(text_of(record(0).sata_disk[0].model), c.model) << c.name;
+    const auto& lines = fixture_->log().lines();
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "tm478\n") > 0, c.report.marker == "tm478") << c.name;
+  }
 }
 
 TEST_F(DriveTest, AReportWithoutKeysOrCutShortGivesEmptyAndZeroFields) {
@@ -74,48 +56,32 @@ TEST_F(DriveTest, AReportWithoutKeysOrCutShortGivesEmptyAndZeroFields) {
               .disk(5, "Vantrel Zel Caddy")
               .reports(5, quick_answer("tm6721"), "tm6721 Matching"));
   ASSERT_EQ(scan_disk_node(0), 2u);
-  EXPECT_EQ(text_of(record(0).bios_ver), "V1");
-  EXPECT_EQ(text_of(record(0).sata_disk[0].serial), "");
-  EXPECT_EQ(record(0).sata_disk[0].info_d, 0u);
-  EXPECT_EQ(record(0).TB_GUID_low, 0u);
-  EXPECT_EQ(text_of(record(0).sata_disk[0].model), "Zel Caddy");
-  EXPECT_EQ(text_of(record(1).bios_ver), "");
-  EXPECT_EQ(text_of(record(1).sata_disk[0].model), "Zel Forte");
-  EXPECT_EQ(record(1).sata_disk[0].bsd_unit, 5u);
+  expect_fields(0, {{"bios_ver", "V1"}, {"TB_GUID_low", 0}, {"sata", drive_ports(disk(4, "Zel Caddy"))}});
+  expect_fields(1, {{"bios_ver", ""}, {"sata", drive_ports(disk(5, "Zel Forte"))}});
 }
 
-TEST_F(DriveTest, WithoutADriveOfTheMakerNothingIsWritten) {
-  install(DriveMachine().disk(2, "Generic Flash Media").disk(3, "WDC WD40EFRX"));
+TEST_F(DriveTest, DisksThatAreNotTheMakersDrivesAreNeitherQueriedNorWritten) {
+  // Disk 3's tools would answer for a drive, but its media name names no product.
+  install(DriveMachine().disk(2, "Generic Flash Media").drive(3, Report{}, "Vantrel Zel"));
   EXPECT_EQ(scan_disk_node(0), 0u);
+  EXPECT_EQ(New_Node, 2u);
   EXPECT_EQ(vtr_device_list[0].valid, 0);
   EXPECT_EQ(record(0).bus_num, 0u);
-  EXPECT_EQ(full_runs(), 0u);
-  EXPECT_EQ(New_Node, 2u);
+  EXPECT_TRUE(fixture_->log().lines().empty()) << "no tool ran";
 }
 
-TEST_F(DriveTest, AQuickReportWithoutMatchingTakesNoSlot) {
+TEST_F(DriveTest, AQuickMatchWithoutMatchingTakesNoSlotAndAFullReportWithoutMarkerWritesNoRecord) {
   install(DriveMachine()
               .disk(4, "Vantrel Zel Forte")
               .reports(4, "Vantrel quick check\nno drive tm6721\n", Report{}.text())
-              .drive(5, Report{.serial = "SECOND-DRIVE-00001"}));
-  ASSERT_EQ(scan_disk_node(0), 1u);
-  EXPECT_EQ(record(0).sata_disk[0].bsd_unit, 5u);
-  EXPECT_EQ(text_of(record(0).sata_disk[0].serial), "SECOND-DRIVE-00001");
-  EXPECT_EQ(full_runs(), 2u);
-}
-
-TEST_F(DriveTest, AFullReportWithoutMarkerLeavesTheRecordAloneButTheQuickMatchCounts) {
-  install(DriveMachine().disk(4, "Vantrel Zel Caddy").reports(4, quick_answer("tm6721"), "Matching, no family"));
-  EXPECT_EQ(scan_disk_node(0), 1u);
-  EXPECT_EQ(vtr_device_list[0].valid, 0);
-  EXPECT_EQ(record(0).bus_num, 4u);
-  EXPECT_EQ(record(0).is_drive_product, 0);
-}
-
-TEST_F(DriveTest, ADiskWhoseMediaNameIsNotAProductIsNotQueried) {
-  install(DriveMachine().disk(4, "Vantrel Zel").reports(4, quick_answer("tm6721"), Report{}.text()));
-  EXPECT_EQ(scan_disk_node(0), 0u);
-  EXPECT_TRUE(fixture_->log().lines().empty());
+              .disk(5, "Vantrel Zel Caddy")
+              .reports(5, quick_answer("tm6721"), "Matching, no family")
+              .drive(6, Report{.serial = "THIRD-DRIVE-000001"}));
+  // Disk 5 counts through its quick match and takes slot 0 without a record.
+  ASSERT_EQ(scan_disk_node(0), 2u);
+  expect_fields(0, {{"valid", 0}, {"bus_num", 5}, {"is_drive_product", 0}});
+  expect_fields(1, {{"valid", 1}, {"sata", drive_ports(disk(6, "Zel Caddy", "THIRD-DRIVE-000001", 38))}});
+  EXPECT_EQ(full_runs(), 4u) << "disks 5 and 6 in each pass, never disk 4";
 }
 
 TEST_F(DriveTest, ALargeReportIsReadWhole) {
@@ -124,8 +90,7 @@ TEST_F(DriveTest, ALargeReportIsReadWhole) {
   const std::string head = report.matching + " " + report.marker + "\n" + std::string(1'500'000, '.') + "\n";
   install(DriveMachine().disk(4, "Vantrel Zel Caddy").reports(4, quick_answer("tm6721"), head + report.text()));
   ASSERT_EQ(scan_disk_node(0), 1u);
-  EXPECT_EQ(text_of(record(0).sata_disk[0].serial), "ZC0123456789ABCDEF");
-  EXPECT_EQ(text_of(record(0).bios_ver), "ZC1.05.0012B");
+  expect_fields(0, {{"bios_ver", "ZC1.05.0012B"}, {"sata", drive_ports(disk(4, "Zel Caddy", "ZC0123456789ABCDEF", 38))}});
 }
 
 TEST_F(DriveTest, TheSystemDiskIsNeverExaminedAndDisk12DoesNotCountAsDisk1) {
@@ -138,19 +103,18 @@ TEST_F(DriveTest, TheSystemDiskIsNeverExaminedAndDisk12DoesNotCountAsDisk1) {
   EXPECT_EQ(full_runs(), 0u);
 }
 
-TEST_F(DriveTest, ProductMediaNamesAreFoundAsSubstrings) {
-  install(DriveMachine()
-              .disk(1, "Vantrel Zel Caddy Forte Media")
-              .disk(2, "ASMT    2105 Media")
-              .disk(3, "Vantrel _ZelCaddy")
-              .disk(4, "ASMT 2105")
-              .disk(5, "vantrel zel caddy"));
-  EXPECT_TRUE(GetDescription(1));
-  EXPECT_TRUE(GetDescription(2));
-  EXPECT_TRUE(GetDescription(3));
-  EXPECT_FALSE(GetDescription(4));
-  EXPECT_FALSE(GetDescription(5));
-  EXPECT_FALSE(GetDescription(9));
+TEST_F(DriveTest, ProductMediaNamesAreFoundAsCaseSensitiveSubstrings) {
+  const std::pair<const char*, bool> names[] = {
+      {"Vantrel Zel Caddy Forte Media", true}, {"x VantrelZel Caddy Forte", true}, {"VantrelZel Forte", true},
+      {"Vantrel Zel Forte", true}, {"ASMT    2105 Media", true}, {"Vantrel Zel Caddy", true},
+      {"VantrelZel Caddy", true}, {"Vantrel _ZelCaddy", true}, {"Vantrel_ZelCaddy", true},
+      {"ASMT 2105", false}, {"vantrel zel caddy", false}, {"Vantrel Zel", false}};
+  DriveMachine machine;
+  for (std::uint32_t unit = 1; unit <= std::size(names); ++unit) machine.disk(unit, names[unit - 1].first);
+  install(machine);
+  for (std::uint32_t unit = 1; unit <= std::size(names); ++unit)
+    EXPECT_EQ(GetDescription(unit), names[unit - 1].second) << names[unit - 1].first;
+  EXPECT_FALSE(GetDescription(20)) << "no such disk";
   EXPECT_FALSE(GetDescription(0xFFFFFFFF));
   EXPECT_EQ(fixture_->machine().disks().disk_arbitration().counts().held(), 0u);
 }

@@ -44,20 +44,17 @@ void set_port(sCandidateM91xxDev& c, std::uint32_t port, const char* model, cons
 
 class DriverScanTest : public DriveTest {
  protected:
-  // A machine with these driver services and, unless given, a disk utility that lists
-  // no disk.
-  SimFixture& install_driver(json services, const DriveMachine& drives = DriveMachine()) {
+  // A machine with these driver services and, unless given, no disk.
+  void install_driver(json services, const DriveMachine& drives = DriveMachine()) {
     json doc = json::parse(drives.text());
     doc["driver"] = {{"services", std::move(services)}};
-    return install_json(doc.dump());
+    install_json(doc.dump());
   }
-
   std::uint32_t scan() {
     std::uint32_t count = 0;
     EXPECT_EQ(scan_by_kVantrelRegCtl(&count), kIOReturnSuccess);
     return count;
   }
-
   std::string err() { return fixture_->console().err(); }
 };
 
@@ -68,39 +65,20 @@ TEST_F(DriverScanTest, ADockTakesTheDriversIdentityAndItsCandidatesDisks) {
   set_port(c, 1, "Vantrel Archive 4TB", "VA4T00123", 5);
   set_port(c, 2, "", "SerialOnly", 6);
   ASSERT_EQ(scan(), 1u);
-  const sDeviceSlot& slot = vtr_device_list[0];
-  const sDevice& dev = slot.dev;
-  EXPECT_EQ(slot.valid, 1);
-  EXPECT_NE(dev.service, 0u);
-  EXPECT_EQ(dev.is_drive_product, 0);
-  EXPECT_EQ(dev.bus_num, 134u);
-  EXPECT_EQ(dev.VID, 0x1B21u);
-  EXPECT_EQ(dev.DID, 0x0612u);
-  EXPECT_EQ(dev.SUB_VID, 0x1AB6u);
-  EXPECT_EQ(dev.SUB_DID, 0x1060u);
-  EXPECT_EQ(dev.spi_flash_id, 0x001330EFu);
-  EXPECT_EQ(text_of(dev.bios_ver), "V1.0.20-R06");
-  EXPECT_EQ(dev.sata_disk[0].bsd_unit, kNoDisk) << "no serial: no unit";
-  EXPECT_EQ(text_of(dev.sata_disk[0].model), "Model Only");
-  EXPECT_EQ(dev.sata_disk[1].bsd_unit, 5u);
-  EXPECT_EQ(text_of(dev.sata_disk[1].serial), "VA4T00123");
-  EXPECT_EQ(dev.sata_disk[2].bsd_unit, 6u) << "a serial without a model keeps its unit";
-  EXPECT_EQ(dev.sata_disk[3].bsd_unit, kNoDisk);
-  EXPECT_EQ(dev.disk_cnt, 2u) << "only ports with a model count";
-  EXPECT_EQ(dev.isGUIDValid, 1u);
-  EXPECT_EQ(dev.TB_GUID_high, kDockGuid);
-  EXPECT_EQ(dev.TB_GUID_low, 0x12345678u);
-  EXPECT_EQ(dev.service_thunderbolt, 0x77u);
+  // A port without a serial gets no unit; a serial without a model keeps its unit but
+  // only ports with a model count.
+  expect_fields(0, {{"valid", 1}, {"is_drive_product", 0}, {"bus_num", 134}, {"VID", 0x1B21}, {"DID", 0x0612},
+                    {"SUB_VID", 0x1AB6}, {"SUB_DID", 0x1060}, {"spi_flash_id", 0x001330EF},
+                    {"bios_ver", "V1.0.20-R06"}, {"disk_cnt", 2}, {"isGUIDValid", 1}, {"TB_GUID_high", kDockGuid},
+                    {"TB_GUID_low", 0x12345678}, {"service_thunderbolt", 0x77},
+                    {"sata", {disk(kNoDisk, "Model Only"), disk(5, "Vantrel Archive 4TB", "VA4T00123"),
+                              disk(6, "", "SerialOnly"), disk(kNoDisk)}}});
+  EXPECT_NE(record(0).service, 0u);
   EXPECT_EQ(fixture_->machine().driver().open_connections(), 0u);
-}
-
-TEST_F(DriverScanTest, TheCandidatesDiskCountGrowsWithEveryScan) {
-  install_driver(json::array({service(134)}));
-  set_port(add_candidate("134:0:0"), 1, "Disk", "S1", 5);
+  // The candidate's disk count grows with every scan that matches it.
   ASSERT_EQ(scan(), 1u);
-  ASSERT_EQ(scan(), 1u);
-  EXPECT_EQ(gCandidateM91xxDeviceList[0].disk_cnt, 2u);
-  EXPECT_EQ(vtr_device_list[0].dev.disk_cnt, 2u);
+  EXPECT_EQ(c.disk_cnt, 4u);
+  EXPECT_EQ(record(0).disk_cnt, 4u);
 }
 
 TEST_F(DriverScanTest, OnlyAnExactLocationAndADocksIdentityMatch) {
@@ -122,39 +100,27 @@ TEST_F(DriverScanTest, ALaterMatchingCandidateOverwritesAnEarlierOne) {
   second.TB_GUID_low = 0xCAFE;
   set_port(second, 0, "Second", "S2", 4);
   ASSERT_EQ(scan(), 1u);
-  EXPECT_EQ(text_of(vtr_device_list[0].dev.sata_disk[0].model), "Second");
-  EXPECT_EQ(vtr_device_list[0].dev.sata_disk[0].bsd_unit, 4u);
-  EXPECT_EQ(vtr_device_list[0].dev.TB_GUID_low, 0xCAFEu);
+  expect_fields(0, {{"TB_GUID_low", 0xCAFE}, {"sata", {disk(4, "Second", "S2"), disk(kNoDisk), disk(kNoDisk), disk(kNoDisk)}}});
 }
 
-TEST_F(DriverScanTest, AServiceOutsideTheCandidatesCostsNoSlotAndLeavesItAlone) {
-  install_driver(json::array({service(7), service(134, {{"did", "0x9182"}})}));
+TEST_F(DriverScanTest, AServiceOutsideTheCandidatesCostsNoSlotButLeavesItsIdentityThere) {
+  install_driver(json::array({service(7), service(134, {{"did", "0x9182"}}), service(8)}));
   add_candidate("134:0:0", kDockGuid, 0x1B21, 0x9182);
   ASSERT_EQ(scan(), 1u);
-  EXPECT_EQ(vtr_device_list[0].dev.bus_num, 134u);
-  EXPECT_EQ(vtr_device_list[0].dev.DID, 0x9182u);
-  EXPECT_EQ(vtr_device_list[1].dev.bus_num, 0u);
-  EXPECT_EQ(vtr_device_list[1].valid, 0);
-}
-
-TEST_F(DriverScanTest, AnUnmatchedServiceLeavesItsIdentityInTheFreeSlot) {
-  install_driver(json::array({service(7)}));
-  ASSERT_EQ(scan(), 0u);
-  EXPECT_EQ(vtr_device_list[0].dev.bus_num, 7u);
-  EXPECT_EQ(vtr_device_list[0].dev.spi_flash_id, 0x001330EFu);
-  EXPECT_EQ(vtr_device_list[0].valid, 0);
+  expect_fields(0, {{"valid", 1}, {"bus_num", 134}, {"DID", 0x9182}});
+  expect_fields(1, {{"valid", 0}, {"bus_num", 8}, {"spi_flash_id", 0x001330EF}});
 }
 
 TEST_F(DriverScanTest, AnUnmatchedServiceNeverLeavesItsIdentityInACachedDrive) {
   install_driver(json::array({service(7)}), DriveMachine().drive(4, Report{}));
   ASSERT_EQ(scan(), 1u);
-  const std::string version(text_of(vtr_device_list[0].dev.bios_ver));
+  const std::string version(text_of(record(0).bios_ver));
   ASSERT_NE(version, "V1.0.20-R06");
   // The second call writes the controller's identity into slot 0 again, where the
   // drive's report is cached: the report must be fetched anew.
   ASSERT_EQ(scan(), 1u);
-  EXPECT_EQ(text_of(vtr_device_list[0].dev.bios_ver), version);
-  EXPECT_EQ(vtr_device_list[0].dev.is_drive_product, 1);
+  EXPECT_EQ(text_of(record(0).bios_ver), version);
+  EXPECT_EQ(record(0).is_drive_product, 1);
 }
 
 TEST_F(DriverScanTest, AServiceThatCannotBeOpenedIsSkipped) {
@@ -162,28 +128,22 @@ TEST_F(DriverScanTest, AServiceThatCannotBeOpenedIsSkipped) {
   add_candidate("134:0:0");
   add_candidate("135:0:0");
   ASSERT_EQ(scan(), 1u);
-  EXPECT_EQ(vtr_device_list[0].dev.bus_num, 135u);
+  EXPECT_EQ(record(0).bus_num, 135u);
 }
 
-TEST_F(DriverScanTest, AFailedQueryEndsTheWalkWithTheDocksFoundSoFar) {
-  install_driver(json::array({service(134), service(135, {{"faults", {{"fail_selector", 10}}}}), service(136)}));
-  add_candidate("134:0:0");
-  add_candidate("135:0:0");
-  add_candidate("136:0:0");
-  ASSERT_EQ(scan(), 1u);
-  const std::string line = format("service=%x, scan_by_kVantrelRegCtl:My_get_vid_did Err\n",
-                                  static_cast<unsigned>(vtr_device_list[0].dev.service + 1));
-  EXPECT_NE(err().find(line), std::string::npos) << err();
-  EXPECT_EQ(vtr_device_list[1].valid, 0);
-  EXPECT_EQ(fixture_->machine().driver().open_connections(), 0u);
-}
-
-TEST_F(DriverScanTest, EachFailedQueryHasItsOwnLine) {
-  for (const auto& [selector, name] : {std::pair{9, "My_get_bus_dev_fun_num"}, std::pair{7, "get_VID_DID_9182_spi_flash"}}) {
-    install_driver(json::array({service(134, {{"faults", {{"fail_selector", selector}}}})}));
+TEST_F(DriverScanTest, AFailedQueryEndsTheWalkWithTheDocksFoundSoFarAndItsOwnLine) {
+  for (const auto& [selector, name] : {std::pair{10, "My_get_vid_did"}, std::pair{9, "My_get_bus_dev_fun_num"},
+                                       std::pair{7, "get_VID_DID_9182_spi_flash"}}) {
+    install_driver(json::array({service(134), service(135, {{"faults", {{"fail_selector", selector}}}}), service(136)}));
     add_candidate("134:0:0");
-    EXPECT_EQ(scan(), 0u);
-    EXPECT_NE(err().find(std::string("scan_by_kVantrelRegCtl:") + name + " Err\n"), std::string::npos) << err();
+    add_candidate("135:0:0");
+    add_candidate("136:0:0");
+    ASSERT_EQ(scan(), 1u) << name;
+    const std::string line = format("service=%x, scan_by_kVantrelRegCtl:%s Err\n",
+                                    static_cast<unsigned>(record(0).service + 1), name);
+    EXPECT_NE(err().find(line), std::string::npos) << err();
+    EXPECT_EQ(vtr_device_list[1].valid, 0) << name;
+    EXPECT_EQ(fixture_->machine().driver().open_connections(), 0u) << name;
   }
 }
 
@@ -195,23 +155,14 @@ TEST_F(DriverScanTest, ServicesThatCannotBeListedLeaveTheCountAlone) {
   EXPECT_EQ(err(), "IOServiceGetMatchingServices returned 0xe00002c7\n\n");
 }
 
-TEST_F(DriverScanTest, WithoutServicesTheCountIsTheDriveProducts) {
-  install_driver(json::array(), DriveMachine().drive(4, Report{}));
-  ASSERT_EQ(scan(), 1u);
-  EXPECT_EQ(vtr_device_list[0].dev.is_drive_product, 1);
-  EXPECT_EQ(vtr_device_list[0].dev.sata_disk[0].bsd_unit, 4u);
-}
-
 TEST_F(DriverScanTest, DriveProductsFollowTheDocksAndASlotOnceADriveBecomesADock) {
   install_driver(json::array({service(134)}), DriveMachine().drive(4, Report{}));
   add_candidate("134:0:0");
   vtr_device_list[0].dev.is_drive_product = 1;
   vtr_device_list[0].dev.dev_kind = 3;
   ASSERT_EQ(scan(), 2u);
-  EXPECT_EQ(vtr_device_list[0].dev.is_drive_product, 0);
-  EXPECT_EQ(vtr_device_list[0].dev.dev_kind, 1u);
-  EXPECT_EQ(vtr_device_list[1].dev.is_drive_product, 1);
-  EXPECT_EQ(vtr_device_list[1].dev.bus_num, 4u);
+  expect_fields(0, {{"is_drive_product", 0}, {"dev_kind", 1}});
+  expect_fields(1, {{"is_drive_product", 1}, {"bus_num", 4}});
 }
 
 TEST_F(DriverScanTest, TheSixteenthDockEndsTheWalkAndLeavesNoRoomForDrives) {
@@ -222,8 +173,8 @@ TEST_F(DriverScanTest, TheSixteenthDockEndsTheWalkAndLeavesNoRoomForDrives) {
   ASSERT_EQ(scan(), 16u);
   EXPECT_NE(err().find("scan_by_kVantrelRegCtl Err9"), std::string::npos);
   EXPECT_EQ(fixture_->machine().driver().connections_opened(), 16u);
-  EXPECT_EQ(vtr_device_list[15].dev.bus_num, 115u);
-  EXPECT_EQ(vtr_device_list[15].dev.is_drive_product, 0);
+  EXPECT_EQ(record(15).bus_num, 115u);
+  EXPECT_EQ(record(15).is_drive_product, 0);
 }
 
 }  // namespace

@@ -7,28 +7,22 @@
 namespace berth {
 namespace {
 
-TEST(ListsDisk, ANameMustNotGoOnWithAnotherDigit) {
+TEST(ListsDisk, ANameCountsOnlyWhenNoOtherDigitFollows) {
   const std::string listing = "/dev/disk0 (internal):\n/dev/disk12 (external, physical):\n";
   EXPECT_TRUE(lists_disk(listing, 0));
   EXPECT_TRUE(lists_disk(listing, 12));
   EXPECT_FALSE(lists_disk(listing, 1));
   EXPECT_FALSE(lists_disk("/dev/disk12", 1));
-}
-
-TEST(ListsDisk, FindsALaterMentionAfterALongerName) {
-  EXPECT_TRUE(lists_disk("/dev/disk12 (external)\n/dev/disk1 (external)\n", 1));
+  EXPECT_TRUE(lists_disk("/dev/disk12 (external)\n/dev/disk1 (external)\n", 1)) << "a later mention counts";
   EXPECT_TRUE(lists_disk("/dev/disk3", 3));
   EXPECT_TRUE(lists_disk("see /dev/disk3s1", 3));
   EXPECT_FALSE(lists_disk("disk3 (internal)", 3));
 }
 
-TEST(ReportValue, TakesTheFixedWindowAfterTheFirstKey) {
+TEST(ReportValue, TakesTheFixedWindowAfterTheFirstKeyAndNeverReadsPastTheEnd) {
   const std::string report = "SN   : ABCDEFGHIJKLMNOPQR-tail\nSN   : second";
   EXPECT_EQ(report_value(report, "SN", 7, 18), "ABCDEFGHIJKLMNOPQR");
   EXPECT_EQ(report_value(report, "SN", 9, 18), "CDEFGHIJKLMNOPQR-t");
-}
-
-TEST(ReportValue, AMissingKeyOrAShortReportGivesLessOrNothing) {
   EXPECT_EQ(report_value("no keys here", "Version", 12, 12), "");
   EXPECT_EQ(report_value("Version  : V1", "Version", 12, 12), "1");
   EXPECT_EQ(report_value("Version  : V", "Version", 12, 12), "");
