@@ -6,6 +6,7 @@
 #include "cli/flash_program.h"
 #include "cli/regctl_session.h"
 #include "lib/regctl/spi_flash.h"
+#include "lib/regctl/tmp_files.h"
 #include "platform/services.h"
 
 namespace berth::cli {
@@ -32,8 +33,9 @@ int flash_id(std::vector<std::string_view> args) {
   const std::uint32_t service = take_service(args);
   expect_no_more(args);
   const auto session = ControllerSession::open(service);
-  if (!session) return kExitFailed;
-  const std::uint32_t id = session->record()->spi_flash_id;
+  std::uint32_t id = 0;
+  if (!session || !get_VID_DID_9182_spi_flash(session->connection(), session->record(), &id))
+    return finish(as_json, kIOReturnError);
   if (as_json) print_json({{"spi_flash_id", hex32(id)}});
   else write_out("spi_flash_id " + hex32(id) + "\n");
   return kExitOk;
@@ -44,49 +46,49 @@ int flash_version(std::vector<std::string_view> args) {
   const std::uint32_t service = take_service(args);
   expect_no_more(args);
   const auto session = ControllerSession::open(service);
-  if (!session) return kExitFailed;
-  sDevice* dev = session->record();
-  if (!get_M9182_BIOS_version(session->connection(), dev)) {
+  if (!session) return finish(as_json, kIOReturnError);
+  if (!get_M9182_BIOS_version(session->connection(), session->record())) {
     write_err("flash version: the version words could not be read\n");
-    return kExitFailed;
+    return finish(as_json, kIOReturnError);
   }
-  const std::string version = version_text(*dev);
+  const std::string version = version_text(*session->record());
   if (as_json) print_json({{"bios_ver", version}});
   else write_out("bios_ver " + version + "\n");
   return kExitOk;
 }
 
-int dump_to_file(ControllerSession& session, const std::string& path) {
-  std::vector<std::uint8_t> bytes(kFlashSize);
-  if (!read_9182_spi_flash(session.connection(), session.record(), 0, bytes)) {
-    write_err("flash dump: the flash could not be read\n");
-    return kExitFailed;
+// Copies what the library's dump wrote to its /tmp file into path.
+bool copy_dump(const std::string& dumped, const std::string& path) {
+  std::vector<char> bytes(kFlashSize + 1);
+  const FilePtr in = open_file_nofollow(dumped.c_str());
+  if (!in || std::fread(bytes.data(), 1, bytes.size(), in.get()) != kFlashSize) {
+    write_err("flash dump: cannot read the dump back from " + dumped + "\n");
+    return false;
   }
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.write(bytes.data(), kFlashSize);
   out.close();
-  if (!out) {
-    write_err("flash dump: cannot write " + path + "\n");
-    return kExitFailed;
-  }
-  write_out(format("flash dump: %u bytes written to %s\n", kFlashSize, path.c_str()));
-  return kExitOk;
+  if (!out) write_err("flash dump: cannot write " + path + "\n");
+  return static_cast<bool>(out);
 }
 
+// The library's dump (its own connection, its /tmp file, its lines), then, with
+// --out, that file's bytes into FILE.
 int flash_dump(std::vector<std::string_view> args) {
+  const bool as_json = take_flag(args, "--json");
   const auto out_path = take_option(args, "--out");
   const std::uint32_t service = take_service(args);
   expect_no_more(args);
-  const auto session = ControllerSession::open(service);
-  if (!session) return kExitFailed;
-  if (out_path) return dump_to_file(*session, *out_path);
-  sDevice* dev = session->record();
-  if (spi_flash_dump(dev) != kIOReturnSuccess) return kExitFailed;
-  write_out(format("flash dump: %u bytes written to ", kFlashSize) +
-            format(kFlashDumpPathFormat, static_cast<int>(dev->bus_num), static_cast<int>(dev->dev_num),
-                   static_cast<int>(dev->fun_num)) +
-            "\n");
-  return kExitOk;
+  const auto dev = ControllerSession::record_for_entry_point(service, {.location = true});
+  if (!dev) return finish(as_json, kIOReturnError);
+  kern_return_t status = spi_flash_dump(dev.get());
+  const std::string dumped = format(kFlashDumpPathFormat, static_cast<int>(dev->bus_num), static_cast<int>(dev->dev_num),
+                                    static_cast<int>(dev->fun_num));
+  if (status == kIOReturnSuccess && out_path && !copy_dump(dumped, *out_path)) status = kIOReturnError;
+  if (status != kIOReturnSuccess) return finish(as_json, status);
+  const std::string& file = out_path ? *out_path : dumped;
+  if (!as_json) write_out(format("flash dump: %u bytes written to %s\n", kFlashSize, file.c_str()));
+  return finish(as_json, status, {{"file", file}, {"bytes", kFlashSize}});
 }
 
 }  // namespace

@@ -25,12 +25,14 @@ constexpr GpioRegister kGpioRegisters[] = {
 
 std::uint32_t bus_pin_mask(std::uint8_t pin) { return pin == kSclPin || pin == kSdaPin ? 1u << pin : 0; }
 
-// Select, read, change, write back. When the select or the read fails nothing is
-// written: the value was never delivered, and writing it would clobber a register.
+// Select, read, change, write back, carrying on after a failed select as after every
+// failed call. Only a failed read stops the write: no value was delivered, and
+// writing one would clobber the register with a made-up value.
 template <typename Change>
 void update_register(io_connect_t connect, sDevice* dev, std::uint32_t index, Change change) {
+  window_select(connect, dev, index);
   std::uint32_t value = 0;
-  if (window_read(connect, dev, index, &value) != kIOReturnSuccess) return;
+  if (window_read_data(connect, &value) != kIOReturnSuccess) return;
   window_write_data(connect, dev, change(value) & kGpioPinBits);
 }
 
@@ -47,8 +49,9 @@ bool gpio_set(io_connect_t connect, sDevice* dev, std::uint8_t pin, bool value) 
 bool gpio_get(io_connect_t connect, sDevice* dev, std::uint8_t pin) {
   const std::uint32_t mask = bus_pin_mask(pin);
   update_register(connect, dev, M9182_REG_GPIO_DATA_OUT_EN, [mask](std::uint32_t v) { return v | mask; });
+  window_select(connect, dev, M9182_REG_GPIO_DATA_IN);
   std::uint32_t levels = 0;
-  if (window_read(connect, dev, M9182_REG_GPIO_DATA_IN, &levels) != kIOReturnSuccess) return false;
+  if (window_read_data(connect, &levels) != kIOReturnSuccess) return false;
   return (levels >> (pin == kSdaPin ? kSdaPin : kSclPin)) & 1;
 }
 
@@ -74,7 +77,9 @@ bool reset_gpio_to_default_2(io_connect_t connect, sDevice* dev) {
 
 kern_return_t reset_gpio(sDevice*) { return kIOReturnBadArgument; }
 
-bool dump_gpio_regs(io_connect_t connect, sDevice* dev) {
+bool dump_gpio_regs(io_connect_t connect, sDevice* dev) { return dump_gpio_regs(connect, dev, {}); }
+
+bool dump_gpio_regs(io_connect_t connect, sDevice* dev, const GpioRegisterSink& read) {
   for (const auto& reg : kGpioRegisters) {
     std::uint32_t value = 0;
     if (window_read(connect, dev, reg.index, &value) != kIOReturnSuccess) {
@@ -82,6 +87,7 @@ bool dump_gpio_regs(io_connect_t connect, sDevice* dev) {
       return false;
     }
     err_printf("%s=%x\n", reg.name, value);
+    if (read) read(reg.name, value);
   }
   return true;
 }

@@ -3,6 +3,7 @@
 // the BAR5 window) and a bit-banged I2C bus on two of them: clock on pin 3, data on
 // pin 4. Pins 0 and 5 drive the SATA status LEDs.
 #include <cstdint>
+#include <functional>
 
 #include "lib/discovery/device_tables.h"
 #include "platform/driver_port.h"
@@ -31,6 +32,10 @@ inline constexpr std::uint32_t kSclWaitReads = 1000;
 // Process-wide I2C state: a start condition is outstanding; the delay count of I2CDELAY.
 extern bool started;
 extern std::uint32_t glo_i2c_spd;
+// Set when a wait for the clock line gave up: the transfer is over, and every bit,
+// start and stop does nothing (a bit reads as 1, so nothing reads as acknowledged)
+// until the next start condition begins a new transfer.
+extern bool glo_i2c_scl_timeout;
 
 // Pins 3 and 4: drives the pin (clears its output-enable bit), then clears its output
 // bit for value true or sets it (line low) for false. Other pins keep their bits.
@@ -58,6 +63,9 @@ bool reset_gpio_to_default_2(io_connect_t connect, sDevice* dev);
 bool reset_gpio_to_default_3(io_connect_t connect, sDevice* dev);
 kern_return_t reset_gpio(sDevice* dev);
 bool dump_gpio_regs(io_connect_t connect, sDevice* dev);
+// The same dump, telling `read` each register's name and value as it is printed.
+using GpioRegisterSink = std::function<void(const char* name, std::uint32_t value)>;
+bool dump_gpio_regs(io_connect_t connect, sDevice* dev, const GpioRegisterSink& read);
 
 // Bench routines: the first two toggle registers until the process is stopped.
 [[noreturn]] void gpio_test1(io_connect_t connect, sDevice* dev);

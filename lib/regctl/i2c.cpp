@@ -8,18 +8,22 @@ namespace berth {
 
 bool started = false;
 std::uint32_t glo_i2c_spd = 0;
+bool glo_i2c_scl_timeout = false;
 
 namespace {
 
 // Waits for the clock line to rise. A target that holds it for good fails the wait
-// after kSclWaitReads reads, with a line saying so; the transfer goes on from there
-// and its acknowledge bits tell the caller it did not get through.
-void wait_for_scl(io_connect_t connect, sDevice* dev) {
+// after kSclWaitReads reads, with one line saying so, and ends the transfer: going on
+// would only repeat the wait for every remaining bit.
+bool wait_for_scl(io_connect_t connect, sDevice* dev) {
   for (std::uint32_t read = 0; read < kSclWaitReads; ++read) {
-    if (READSCL(connect, dev)) return;
+    if (READSCL(connect, dev)) return true;
     I2CDELAY(connect);
   }
   err_printf("i2c: SCL held low, gave up after %u reads\n", kSclWaitReads);
+  glo_i2c_scl_timeout = true;
+  started = false;
+  return false;
 }
 
 }  // namespace
@@ -38,10 +42,11 @@ void I2CDELAY(io_connect_t) {
 void ARBITRATION_LOST() { err_printf("ARBITRATION_LOST \n"); }
 
 void i2c_start_cond(io_connect_t connect, sDevice* dev) {
+  glo_i2c_scl_timeout = false;  // a new transfer
   if (started) {  // a repeated start: let data go high, then the clock
     READSDA(connect, dev);
     I2CDELAY(connect);
-    wait_for_scl(connect, dev);
+    if (!wait_for_scl(connect, dev)) return;
     I2CDELAY(connect);
   }
   if (!READSDA(connect, dev)) ARBITRATION_LOST();
@@ -52,9 +57,10 @@ void i2c_start_cond(io_connect_t connect, sDevice* dev) {
 }
 
 void i2c_stop_cond(io_connect_t connect, sDevice* dev) {
+  if (glo_i2c_scl_timeout) return;
   CLRSDA(connect, dev);
   I2CDELAY(connect);
-  wait_for_scl(connect, dev);
+  if (!wait_for_scl(connect, dev)) return;
   I2CDELAY(connect);
   if (!READSDA(connect, dev)) ARBITRATION_LOST();
   I2CDELAY(connect);
@@ -62,19 +68,21 @@ void i2c_stop_cond(io_connect_t connect, sDevice* dev) {
 }
 
 void i2c_write_bit(io_connect_t connect, sDevice* dev, bool bit) {
+  if (glo_i2c_scl_timeout) return;
   if (bit) READSDA(connect, dev);
   else CLRSDA(connect, dev);
   I2CDELAY(connect);
-  wait_for_scl(connect, dev);
+  if (!wait_for_scl(connect, dev)) return;
   if (bit && !READSDA(connect, dev)) ARBITRATION_LOST();
   I2CDELAY(connect);
   CLRSCL(connect, dev);
 }
 
 bool i2c_read_bit(io_connect_t connect, sDevice* dev) {
+  if (glo_i2c_scl_timeout) return true;
   READSDA(connect, dev);
   I2CDELAY(connect);
-  wait_for_scl(connect, dev);
+  if (!wait_for_scl(connect, dev)) return true;
   const bool bit = READSDA(connect, dev);
   I2CDELAY(connect);
   CLRSCL(connect, dev);

@@ -39,12 +39,13 @@ inline constexpr std::uint32_t kFlashSectorCount = kFlashSize / kFlashSectorSize
 inline constexpr std::uint32_t kBiosImageBase = 0x20000;
 inline constexpr std::uint32_t kBiosImageSectors = 7;
 
-// Bounds of the waits (the chip answers in microseconds; erase takes at most a few
-// hundred milliseconds): completion polls of one transaction, and status reads of one
-// erase or program with a driver wait of kFlashBusyPollDelay microseconds between them.
+// Bounds of the waits, counted in reads so that they add no driver call of their own.
+// The SPI engine finishes a transaction within a few reads of its command register.
+// A status read is a whole transaction, eight driver calls that each go into the
+// kernel, so a million of them last many seconds: far beyond the slowest 4 KB sector
+// erase (a few hundred milliseconds), yet a flash that never finishes ends the wait.
 inline constexpr std::uint32_t kSpiCompletionPolls = 1000;
-inline constexpr std::uint32_t kFlashBusyPolls = 30000;
-inline constexpr std::uint32_t kFlashBusyPollDelay = 100;
+inline constexpr std::uint32_t kFlashBusyPolls = 1000000;
 
 inline constexpr const char* kFlashDumpPathFormat = "/tmp/dmp_spi_flash_bus%d_dev%d_fun%d";
 inline constexpr const char* kWholeFlashImagePath = "/tmp/dmp_spi_flash";
@@ -83,11 +84,14 @@ unsigned whole_flash_program_width(std::uint32_t id);
 using FlashSectors = std::bitset<kFlashSectorCount>;
 using FlashSectorHook = std::function<void(std::uint32_t sector)>;
 
-// Erases and programs the chosen sectors from image (its byte n goes to address n;
-// bytes past its end are missing, as at the end of a file), refusing an unsupported
-// flash first. on_sector is told each sector before its erase. Keeps the record's
-// progress (dev_aux_v) in percent.
-bool program_9182_spi_flash_image(io_connect_t connect, sDevice* dev, std::span<const std::uint8_t> image,
-                                  const FlashSectors& sectors, const FlashSectorHook& on_sector);
+// program_whole_9182_spi_flash on image bytes already read (byte n goes to address n;
+// the bytes after the image's end are missing as after the end of the file), with all
+// its lines. on_sector is told each sector after its progress line, before its erase.
+bool program_whole_9182_spi_flash_bytes(io_connect_t connect, sDevice* dev, std::span<const std::uint8_t> image,
+                                        const FlashSectorHook& on_sector);
+// Erases the chosen sectors and programs into them what whole-flash programming
+// would, without its lines; refuses an unsupported flash first.
+bool program_9182_spi_flash_sectors(io_connect_t connect, sDevice* dev, std::span<const std::uint8_t> image,
+                                    const FlashSectors& sectors, const FlashSectorHook& on_sector);
 
 }  // namespace berth

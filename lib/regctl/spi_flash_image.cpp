@@ -1,5 +1,6 @@
-// Programming the flash from an image: the whole flash (from /tmp/dmp_spi_flash, or
-// any image for the chosen sectors) and the BIOS image region (from /tmp/m9182bios.bin).
+// Programming the flash from an image: the whole flash (from /tmp/dmp_spi_flash or
+// from bytes in memory), chosen sectors of it, and the BIOS image region (from
+// /tmp/m9182bios.bin).
 #include <algorithm>
 #include <cstdio>
 #include <optional>
@@ -52,6 +53,39 @@ std::optional<std::vector<std::uint8_t>> read_image(const char* path, std::size_
   return bytes;
 }
 
+// Erases one sector and fills it from the image as whole-flash programming does.
+SectorFill program_sector(io_connect_t connect, sDevice* dev, std::uint32_t sector, std::span<const std::uint8_t> image,
+                          std::uint32_t& programmed) {
+  const std::uint32_t address = sector * kFlashSectorSize;
+  if (!sector_erase_4KB_9182_spi_flash(connect, dev, address)) return SectorFill::failed;
+  const unsigned width = whole_flash_program_width(dev->spi_flash_id);
+  if (width == 0) return SectorFill::done;
+  return fill_sector(connect, dev, address, sector_source(image, address), width, programmed);
+}
+
+bool whole_flash_failed() {
+  err_printf("program_whole_9182_spi_flash error done\n");
+  return false;
+}
+
+// Every sector in turn with its progress line, after the identity line and the file.
+bool program_all_sectors(io_connect_t connect, sDevice* dev, std::span<const std::uint8_t> image,
+                         const FlashSectorHook& on_sector) {
+  if (!is_supported_9182_spi_flash(dev->spi_flash_id)) return whole_flash_failed();
+  std::uint32_t programmed = 0;
+  dev->dev_aux_v = 0;
+  for (std::uint32_t sector = 0; sector < kFlashSectorCount; ++sector) {
+    dev->dev_aux_v = sector * 100 / kFlashSectorCount;
+    err_printf("Doing program_whole_9182_spi_flash, sec_cnt = %08X, pgs=%d\n", sector, static_cast<int>(dev->dev_aux_v));
+    if (on_sector) on_sector(sector);
+    const SectorFill fill = program_sector(connect, dev, sector, image, programmed);
+    if (fill == SectorFill::failed) return whole_flash_failed();
+    if (fill == SectorFill::end_of_image)
+      err_printf("WARN: program_whole_9182_spi_flash, read dmp_spi_flash EOF, total_bytes=%x\n", programmed);
+  }
+  return true;
+}
+
 }  // namespace
 
 bool is_supported_9182_spi_flash(std::uint32_t id) {
@@ -74,43 +108,33 @@ unsigned whole_flash_program_width(std::uint32_t id) {
   return 0;
 }
 
-bool program_9182_spi_flash_image(io_connect_t connect, sDevice* dev, std::span<const std::uint8_t> image,
-                                  const FlashSectors& sectors, const FlashSectorHook& on_sector) {
-  if (dev == nullptr || !is_supported_9182_spi_flash(dev->spi_flash_id)) return false;
-  const unsigned width = whole_flash_program_width(dev->spi_flash_id);
-  std::uint32_t programmed = 0;
-  dev->dev_aux_v = 0;
-  for (std::uint32_t sector = 0; sector < kFlashSectorCount; ++sector) {
-    if (!sectors.test(sector)) continue;
-    dev->dev_aux_v = sector * 100 / kFlashSectorCount;
-    if (on_sector) on_sector(sector);
-    const std::uint32_t address = sector * kFlashSectorSize;
-    if (!sector_erase_4KB_9182_spi_flash(connect, dev, address)) return false;
-    if (width == 0) continue;
-    const SectorFill fill = fill_sector(connect, dev, address, sector_source(image, address), width, programmed);
-    if (fill == SectorFill::failed) return false;
-    if (fill == SectorFill::end_of_image)
-      err_printf("WARN: program_whole_9182_spi_flash, read dmp_spi_flash EOF, total_bytes=%x\n", programmed);
-  }
-  return true;
+bool program_whole_9182_spi_flash_bytes(io_connect_t connect, sDevice* dev, std::span<const std::uint8_t> image,
+                                        const FlashSectorHook& on_sector) {
+  if (dev == nullptr) return whole_flash_failed();
+  err_printf("spi_flash_type = %Xh\n", dev->spi_flash_id);
+  return program_all_sectors(connect, dev, image, on_sector);
 }
 
 bool program_whole_9182_spi_flash(io_connect_t connect, sDevice* dev) {
-  const auto failed = [] {
-    err_printf("program_whole_9182_spi_flash error done\n");
-    return false;
-  };
-  if (dev == nullptr) return failed();
+  if (dev == nullptr) return whole_flash_failed();
   err_printf("spi_flash_type = %Xh\n", dev->spi_flash_id);
   const auto image = read_image(kWholeFlashImagePath, kFlashSize);
   if (!image) {
     err_printf("Can't find dmp_spi_flash Err\n");
-    return failed();
+    return whole_flash_failed();
   }
-  const auto report = [dev](std::uint32_t sector) {
-    err_printf("Doing program_whole_9182_spi_flash, sec_cnt = %08X, pgs=%d\n", sector, static_cast<int>(dev->dev_aux_v));
-  };
-  if (!program_9182_spi_flash_image(connect, dev, *image, FlashSectors().set(), report)) return failed();
+  return program_all_sectors(connect, dev, *image, {});
+}
+
+bool program_9182_spi_flash_sectors(io_connect_t connect, sDevice* dev, std::span<const std::uint8_t> image,
+                                    const FlashSectors& sectors, const FlashSectorHook& on_sector) {
+  if (dev == nullptr || !is_supported_9182_spi_flash(dev->spi_flash_id)) return false;
+  std::uint32_t programmed = 0;
+  for (std::uint32_t sector = 0; sector < kFlashSectorCount; ++sector) {
+    if (!sectors.test(sector)) continue;
+    if (on_sector) on_sector(sector);
+    if (program_sector(connect, dev, sector, image, programmed) == SectorFill::failed) return false;
+  }
   return true;
 }
 

@@ -1,6 +1,5 @@
 #include "lib/regctl/spi_transaction.h"
 
-#include "lib/regctl/regctl_interface.h"
 #include "lib/regctl/spi_flash.h"
 #include "lib/regctl/window_access.h"
 #include "platform/services.h"
@@ -40,8 +39,6 @@ bool wait_9182_spi_flash_ready(io_connect_t connect, sDevice* dev) {
   for (std::uint32_t poll = 0; poll < kFlashBusyPolls; ++poll) {
     if (read_9182_spi_flash_status(connect, dev, &status) != kIOReturnSuccess) return false;
     if ((status & kFlashStatusBusy) == 0) return true;
-    // Whether the driver waited or not, the count still bounds the loop.
-    My_IODelay(connect, kFlashBusyPollDelay);
   }
   err_printf("SPI flash still busy after %u status reads, flash_status=%x\n", kFlashBusyPolls, status);
   return false;

@@ -20,8 +20,9 @@ struct SpiTransfer {
 // then the fetch. The first failing register call ends it with its status.
 kern_return_t spi_transaction(io_connect_t connect, sDevice* dev, const SpiTransfer& transfer);
 
-// Reads the status until the write-in-progress bit is clear, with a driver wait
-// between reads, at most kFlashBusyPolls times.
+// Reads the status until the write-in-progress bit is clear, at most kFlashBusyPolls
+// times and with nothing between the reads; false, with a line saying so, when the
+// flash is still busy then or a status read fails.
 bool wait_9182_spi_flash_ready(io_connect_t connect, sDevice* dev);
 
 }  // namespace berth

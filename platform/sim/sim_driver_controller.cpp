@@ -4,7 +4,8 @@ namespace berth::sim {
 namespace {
 
 // Controllers with these device IDs reach the window only when the index value
-// carries the access-enable bits 0x06000000; the others ignore the top byte.
+// carries the access-enable bits 0x06000000 in its top byte; on the others the top
+// byte selects nothing, and any bit set there leaves the window unreached.
 constexpr std::uint32_t kIndexEnable = 0x06000000;
 constexpr std::uint32_t kIndexMask = 0x00FFFFFF;
 constexpr std::uint32_t kUnreached = 0xFFFFFFFF;
@@ -27,8 +28,12 @@ SimController::SimController(const ServiceConfig& config)
     if (!SimGpio::owns(index) && !SimSpiEngine::owns(index)) window_[index] = value;
 }
 
-bool SimController::selected(std::uint32_t& index) const {
-  if (needs_index_enable_ && (index_register_ & kIndexEnable) != kIndexEnable) return false;
+bool SimController::selected(std::uint32_t& index) {
+  const std::uint32_t top = index_register_ & ~kIndexMask;
+  if (needs_index_enable_ ? (top & kIndexEnable) != kIndexEnable : top != 0) {
+    ++unreached_accesses_;
+    return false;
+  }
   index = index_register_ & kIndexMask;
   return true;
 }

@@ -38,15 +38,19 @@ class SimController {
   const SimSpiEngine& spi() const { return spi_; }
   const SimGpio& gpio() const { return gpio_; }
 
+  // Data-register accesses made while the index value reached no register (a top
+  // byte the controller does not take); a correct client makes none.
+  std::uint64_t unreached_accesses() const { return unreached_accesses_; }
+
   // The access log is off until asked for: a whole-flash program makes millions.
   void record_accesses(bool on) { recording_ = on; }
   const std::vector<RegisterAccess>& accesses() const { return accesses_; }
   void clear_accesses() { accesses_.clear(); }
 
  private:
-  // The register the index register selects, or nothing when the index value does
-  // not reach the window (see the device-ID adjustment in the .cpp).
-  bool selected(std::uint32_t& index) const;
+  // The register the index register selects, or nothing (counted) when the index
+  // value does not reach the window (see the device-ID adjustment in the .cpp).
+  bool selected(std::uint32_t& index);
   std::uint32_t window_read(std::uint32_t index);
   void window_write(std::uint32_t index, std::uint32_t value);
 
@@ -57,6 +61,7 @@ class SimController {
   std::uint32_t index_register_ = 0;
   std::map<std::uint16_t, std::uint32_t> bar5_;  // the other BAR5 registers
   std::map<std::uint32_t, std::uint32_t> window_;
+  std::uint64_t unreached_accesses_ = 0;
   bool recording_ = false;
   std::vector<RegisterAccess> accesses_;
 };

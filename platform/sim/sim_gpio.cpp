@@ -62,8 +62,7 @@ bool SimGpio::line(unsigned pin) const {
 LedState SimGpio::led(unsigned pin) const {
   const std::uint32_t mask = 1u << pin;
   if (reg(kGpioBlinkEnable) & mask) return LedState::blinking;
-  const bool driven = (reg(kGpioOutputEnable) & mask) == 0;
-  return driven && (reg(kGpioDataOut) & mask) == 0 ? LedState::lit : LedState::dark;
+  return (reg(kGpioDataOut) & mask) == 0 ? LedState::lit : LedState::dark;
 }
 
 // Tells the devices about every change of the bus lines, data before clock when both

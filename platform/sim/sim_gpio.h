@@ -31,8 +31,8 @@ class SimGpio {
 
   // Level of pin 0 to 5 as the input register shows it.
   bool line(unsigned pin) const;
-  // An LED on the pin: blinking when its blink bit is set, else lit while the pin is
-  // driven with its output bit clear.
+  // An LED on the pin: blinking when its blink bit is set, else lit while its output
+  // bit is clear and dark while it is set, whatever the output enable says.
   LedState led(unsigned pin) const;
   const std::vector<SimI2cDevice>& i2c_devices() const { return devices_; }
 

@@ -1,10 +1,10 @@
-// berthctl's register tools end to end: the built binary on machine files whose flash
-// persists between runs, so that one command programs what the next one dumps.
+// berthctl's register tools end to end: the built binary on the demo machine and on
+// machine files whose flash persists between runs, so that one command programs what
+// the next one dumps; then flash program in this process, to see the flash model.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
 
-#include <algorithm>
 #include <fstream>
 
 #include "cli/flash_program.h"
@@ -16,165 +16,156 @@ namespace berth {
 namespace {
 
 using testing::CommandResult;
+using testing::count_of;
 using testing::dock_controller;
 using testing::json;
 using testing::pattern_bytes;
 using testing::run_berthctl;
 using testing::TempDir;
+using Args = std::vector<std::string>;
 
-// A machine file in dir whose flash lives in dir/flash.bin.
-std::string persistent_machine(const TempDir& dir, const json& flash_changes = json::object(),
-                               const json& service_changes = json::object()) {
-  json flash = {{"id", "0x001330EF"}, {"image", "flash.bin"}, {"persist", true}};
-  flash.merge_patch(flash_changes);
-  json service = dock_controller(service_changes);
-  service["flash"] = flash;
-  const std::string path = (dir / "machine.json").string();
+// A machine file in dir with one controller whose flash lives in dir/flash.bin.
+std::string machine(const TempDir& dir, const json& flash_changes = json::object(), const json& changes = json::object()) {
+  json service = dock_controller(changes);
+  service["flash"] = {{"id", "0x001330EF"}, {"image", "flash.bin"}, {"persist", true}};
+  service["flash"].merge_patch(flash_changes);
+  const std::string path = (dir / ("machine" + std::to_string(std::rand()) + ".json")).string();
   std::ofstream(path) << testing::driver_machine({service});
   return path;
 }
 
-std::size_t count_of(const std::string& text, const std::string& part) {
-  std::size_t count = 0;
-  for (auto pos = text.find(part); pos != std::string::npos; pos = text.find(part, pos + 1)) ++count;
-  return count;
+Args with_machine(const std::string& path, Args args) {
+  args.insert(args.begin(), {"--machine", path});
+  return args;
 }
 
-TEST(BerthctlFlash, IdAndVersionOfTheDemoMachineAsJson) {
-  const CommandResult id = run_berthctl({"flash", "id", "--json"});
-  EXPECT_EQ(id.exit_status, 0) << id.err;
-  EXPECT_EQ(id.last_line(), R"({"spi_flash_id":"0x001330EF"})");
-  const CommandResult version = run_berthctl({"flash", "version", "--json", "--service", "0"});
-  EXPECT_EQ(version.exit_status, 0) << version.err;
-  EXPECT_EQ(version.last_line(), R"({"bios_ver":"V1.0.20-R06"})");
+struct Invocation {
+  Args args;
+  int exit_status;
+  std::string last_out;  // the last line of standard output, or the whole of it
+  std::string err;       // standard error, or a part of it when it begins with "..."
+};
+
+void expect(const Invocation& run) {
+  const CommandResult result = run_berthctl(run.args);
+  std::string shown;
+  for (const auto& arg : run.args) shown += arg + " ";
+  SCOPED_TRACE(shown);
+  EXPECT_EQ(result.exit_status, run.exit_status) << result.err;
+  EXPECT_TRUE(result.out == run.last_out || result.last_line() == run.last_out) << result.out;
+  if (run.err.starts_with("...")) EXPECT_NE(result.err.find(run.err.substr(3)), std::string::npos) << result.err;
+  else EXPECT_EQ(result.err, run.err);
 }
 
-TEST(BerthctlFlash, AVersionOfNonTextBytesIsStillOneJsonDocument) {
+const std::string kGpioJson =
+    R"({"status":"0x00000000","registers":{"M9182_REG_GPIO_DATA_OUT":"0x00000000","M9182_REG_GPIO_DATA_OUT_EN":)"
+    R"("0x0000003F","M9182_REG_GPIO_BLINK_EN":"0x00000000","M9182_REG_GPIO_DATA_IN_POLARITY":"0x00000000",)"
+    R"("M9182_REG_GPIO_DATA_IN":"0x0000003F","M9182_REG_GPIO_INT_CAUSE":"0x00000000","M9182_REG_GPIO_INT_MASK":)"
+    R"("0x00000000","M9182_REG_GPIO_INT_LEVEL_MASK":"0x00000000","M9182_REG_GPIO_SAMPLE_AT_RESET":"0x00000000",)"
+    R"("M9182_REG_GPIO_PORT_ACTIVE_EN":"0x00000000"}})";
+
+TEST(BerthctlRegisterTools, OutputsExitStatusesAndTheDriverCallsTheyMake) {
   TempDir dir;
-  const std::string machine = persistent_machine(dir, {{"bytes_at", {{{"address", "0x10007"}, {"data", "56ff31"}}}}});
-  const CommandResult result = run_berthctl({"--machine", machine, "flash", "version", "--json"});
-  EXPECT_EQ(result.exit_status, 0) << result.err;
-  EXPECT_EQ(json::parse(result.last_line()).at("bios_ver"), "V\u00ff1\u00ff\u00ff\u00ff\u00ff\u00ff\u00ff\u00ff\u00ff");
+  const std::string unopenable = machine(dir, json::object(), {{"open_status", "0xE00002C5"}});
+  // An SPI engine that never finishes: only flash commands notice.
+  const std::string spi_stuck = machine(dir, json::object(), {{"faults", {{"stuck_command", true}}}});
+  const std::string clock_held = machine(dir, json::object(), {{"i2c", {{{"address", "0x23"}, {"hold_scl", true}}}}});
+  const std::string led_trace =
+      "trace sel=0 in= out= status=0x00000000\ntrace sel=10 in= out=0x1b21,0x612 status=0x00000000\n"
+      "trace sel=0 in= out= status=0x00000000\ntrace sel=8 in=0xa8,0x220 out= status=0x00000000\n"
+      "trace sel=7 in=0xac out=0x0 status=0x00000000\ntrace sel=8 in=0xac,0x1 out= status=0x00000000\n";
+  for (const Invocation& run : std::vector<Invocation>{
+           {{"flash", "id", "--json"}, 0, R"({"spi_flash_id":"0x001330EF"})", ""},
+           {{"flash", "version", "--json", "--service", "0"}, 0, R"({"bios_ver":"V1.0.20-R06"})", ""},
+           {{"--trace", "flash", "id"}, 0, "spi_flash_id 0x001330EF\n", "...trace sel=7 in=0xac out=0x1330ef status"},
+           {{"--trace", "led", "off", "--port", "0"}, 0, "led off --port 0: status 0x00000000\n", led_trace},
+           {{"led", "blink", "--port", "1", "--json"}, 0, R"({"status":"0x00000000","action":"blink","port":1})", ""},
+           {{"led", "on", "--port", "2", "--json"}, 1, R"({"status":"0xE0000001","action":"on","port":2})", ""},
+           {{"led", "on", "--port", "-1"}, 1, "led on --port 4294967295: status 0xe0000001\n", ""},
+           // The blink flags live in the dock record of one run.
+           {{"led", "unblink", "--port", "0"}, 1, "led unblink --port 0: status 0xe00002bc\n", ""},
+           {{"gpio", "dump", "--json"}, 0, kGpioJson, "...M9182_REG_GPIO_PORT_ACTIVE_EN=0\n"},
+           {{"i2c", "write", "0x23", "0xff", "1"}, 0, "i2c write: address 0x23 and 2 bytes acknowledged\n", ""},
+           {{"i2c", "write", "0x42", "1", "2", "--json"}, 1,
+            R"({"status":"0xE00002BC","address":"0x42","address_acknowledged":false,"bytes":[{"value":"0x01",)"
+            R"("acknowledged":false},{"value":"0x02","acknowledged":false}],"clock_timeout":false})",
+            "i2c write: address 0x42 was not acknowledged\ni2c write: byte 1 (0x01) was not acknowledged\n"
+            "i2c write: byte 2 (0x02) was not acknowledged\n"},
+           {with_machine(clock_held, {"i2c", "write", "0x23", "1"}), 1, "",
+            "i2c: SCL held low, gave up after 1000 reads\ni2c write: the clock line stayed low, so the transfer was given up\n"},
+           {with_machine(unopenable, {"led", "on", "--port", "1"}), 1, "led on --port 1: status 0xe00002bc\n",
+            "sata_status_LED_on Err2\n"},
+           {with_machine(unopenable, {"flash", "dump", "--json"}), 1, R"({"status":"0xE00002BC"})", "spi_flash_dump Err2\n"},
+           {with_machine(spi_stuck, {"led", "on", "--port", "1"}), 0, "led on --port 1: status 0x00000000\n", ""},
+           {with_machine(spi_stuck, {"i2c", "write", "0x23"}), 0, "i2c write: address 0x23 and 0 bytes acknowledged\n", ""},
+           {with_machine(spi_stuck, {"flash", "id"}), 1, "", "...get_VID_DID_9182_spi_flash Err\n"},
+       })
+    expect(run);
 }
 
-TEST(BerthctlFlash, TraceWritesEveryDriverCallToStandardError) {
-  const CommandResult result = run_berthctl({"--trace", "flash", "id"});
-  EXPECT_EQ(result.exit_status, 0);
-  EXPECT_EQ(result.out, "spi_flash_id 0x001330EF\n");
-  EXPECT_NE(result.err.find("trace sel=10 in= out=0x1b21,0x612 status=0x00000000\n"), std::string::npos);
-  EXPECT_NE(result.err.find("trace sel=8 in=0xa8,0x4 out= status=0x00000000\n"), std::string::npos);
-  EXPECT_NE(result.err.find("trace sel=7 in=0xac out=0x1330ef status=0x00000000\n"), std::string::npos);
-}
-
-TEST(BerthctlFlash, ProgramThenDumpGivesTheFileBackByteForByte) {
+TEST(BerthctlFlash, ProgramThenDumpGivesTheFileBackWithTheLibrarysLines) {
   TempDir dir;
-  const std::string machine = persistent_machine(dir);
+  const std::string m = machine(dir);
   const auto image = pattern_bytes(kFlashSize, 21);
   testing::write_bytes(dir / "image.bin", image);
-  const CommandResult program = run_berthctl({"--machine", machine, "flash", "program", "--file", (dir / "image.bin").string()});
+  const CommandResult program = run_berthctl(with_machine(m, {"flash", "program", "--file", (dir / "image.bin").string()}));
   ASSERT_EQ(program.exit_status, 0) << program.err;
   EXPECT_EQ(program.out, "flash program: " + (dir / "image.bin").string() + " programmed and verified\n");
+  EXPECT_EQ(program.err.rfind("spi_flash_type = 1330EFh\nDoing program_whole_9182_spi_flash, sec_cnt = 00000000, pgs=0\n"
+                              "flash program: 0%\n", 0), 0u);
+  EXPECT_EQ(count_of(program.err, "Doing program_whole_9182_spi_flash, sec_cnt = "), kFlashSectorCount);
   // Not a terminal: a percent line at every tenth.
   EXPECT_EQ(count_of(program.err, "flash program: "), 11u);
-  EXPECT_NE(program.err.find("flash program: 100%\n"), std::string::npos);
-  const CommandResult dump = run_berthctl({"--machine", machine, "flash", "dump", "--out", (dir / "dump.bin").string()});
+  EXPECT_TRUE(program.err.ends_with("sec_cnt = 0000007F, pgs=99\nflash program: 100%\n"));
+
+  const CommandResult dump = run_berthctl(with_machine(m, {"flash", "dump", "--out", (dir / "dump.bin").string(), "--json"}));
   ASSERT_EQ(dump.exit_status, 0) << dump.err;
+  EXPECT_EQ(dump.last_line(), R"({"status":"0x00000000","file":")" + (dir / "dump.bin").string() + R"(","bytes":524288})");
+  EXPECT_EQ(count_of(dump.err, "]\n"), 0x138u / 4 + 1);
   EXPECT_TRUE(testing::read_bytes(dir / "dump.bin") == image);
+  std::filesystem::remove("/tmp/dmp_spi_flash_bus134_dev0_fun0");
 }
 
-TEST(BerthctlFlash, OnlyChangedErasesOnlyTheDifferingSectorAndEndsTheSame) {
+TEST(BerthctlFlash, ProgramOutcomes) {
   TempDir dir;
-  const std::string machine = persistent_machine(dir, {{"fill", "0xFF"}});
   auto image = pattern_bytes(kFlashSize, 22);
   testing::write_bytes(dir / "flash.bin", image);
   image[0x45678] ^= 0x5A;
   testing::write_bytes(dir / "changed.bin", image);
-  const CommandResult result =
-      run_berthctl({"--machine", machine, "flash", "program", "--file", (dir / "changed.bin").string(), "--only-changed"});
-  ASSERT_EQ(result.exit_status, 0) << result.err;
-  EXPECT_NE(result.out.find("flash program: 1 of 128 sectors differ\n"), std::string::npos);
+  testing::write_bytes(dir / "short.bin", pattern_bytes(5000, 23));
+  testing::write_bytes(dir / "a5.bin", std::vector<std::uint8_t>(0x3000, 0xA5));
+  const auto program = [&](const std::string& m, const char* file, Args more = {}) {
+    Args args = with_machine(m, {"flash", "program", "--file", (dir / file).string()});
+    args.insert(args.end(), more.begin(), more.end());
+    return args;
+  };
+  const std::string base = "{\"status\":\"0x00000000\",\"file\":\"" + (dir / "changed.bin").string() + "\"";
+  const std::string warn = "WARN: program_whole_9182_spi_flash, read dmp_spi_flash EOF, total_bytes=1388\n";
+  expect({program(machine(dir), "changed.bin", {"--only-changed", "--json"}), 0,
+          base + R"(,"file_bytes":524288,"sectors_programmed":1,"verified":true})", "...flash program: 100%\n"});
   EXPECT_TRUE(testing::read_bytes(dir / "flash.bin") == image);
-}
-
-TEST(BerthctlFlash, AShortFileLeavesTheRestOfTheFlashErased) {
-  TempDir dir;
-  const std::string machine = persistent_machine(dir, {{"fill", "0x00"}, {"busy_polls", 0}});
-  const auto image = pattern_bytes(5000, 23);
-  testing::write_bytes(dir / "short.bin", image);
-  const CommandResult result = run_berthctl({"--machine", machine, "flash", "program", "--file", (dir / "short.bin").string()});
-  ASSERT_EQ(result.exit_status, 0) << result.err;
-  auto expected = image;
+  expect({program(machine(dir, {{"fill", "0x00"}, {"busy_polls", 0}}), "short.bin"), 0,
+          "flash program: " + (dir / "short.bin").string() + " programmed and verified\n",
+          "..." + warn + "Doing program_whole_9182_spi_flash, sec_cnt = 00000002, pgs=1\n" + warn});
+  auto expected = pattern_bytes(5000, 23);
   expected.resize(kFlashSize, 0xFF);
   EXPECT_TRUE(testing::read_bytes(dir / "flash.bin") == expected);
-}
-
-TEST(BerthctlFlash, AnUnknownFlashIsRefusedAndLeftUntouched) {
-  TempDir dir;
-  const std::string machine = persistent_machine(dir, {{"id", "0x00134020"}, {"fill", "0x00"}});
-  testing::write_bytes(dir / "image.bin", pattern_bytes(kFlashSize, 24));
-  const CommandResult result = run_berthctl({"--machine", machine, "flash", "program", "--file", (dir / "image.bin").string()});
-  EXPECT_EQ(result.exit_status, 1);
-  EXPECT_NE(result.err.find("Flash type not support, unknown ven id = 20h\n"), std::string::npos);
-  EXPECT_TRUE(testing::read_bytes(dir / "flash.bin") == std::vector<std::uint8_t>(kFlashSize, 0x00));
-}
-
-TEST(BerthctlFlash, AReadBackThatDiffersNamesTheFirstDifferingAddress) {
-  TempDir dir;
-  const std::string machine = persistent_machine(dir, {{"stuck_zero", {"0x01234", "0x05000"}}, {"busy_polls", 0}});
-  testing::write_bytes(dir / "image.bin", std::vector<std::uint8_t>(kFlashSize, 0xA5));
-  const CommandResult result = run_berthctl({"--machine", machine, "flash", "program", "--file", (dir / "image.bin").string()});
-  EXPECT_EQ(result.exit_status, 1);
-  EXPECT_NE(result.err.find("flash program: verify failed at 0x01234: the flash holds 0x00, the file 0xA5\n"),
-            std::string::npos);
-}
-
-TEST(BerthctlFlash, AFlashThatStaysBusyFailsTheProgram) {
-  TempDir dir;
-  const std::string machine = persistent_machine(dir, json::object(), {{"faults", {{"stuck_busy", true}}}});
-  testing::write_bytes(dir / "image.bin", pattern_bytes(100, 25));
-  const CommandResult result = run_berthctl({"--machine", machine, "flash", "program", "--file", (dir / "image.bin").string()});
-  EXPECT_EQ(result.exit_status, 1);
-  EXPECT_NE(result.err.find("SPI flash still busy after 30000 status reads"), std::string::npos);
-  EXPECT_NE(result.err.find("flash program: programming failed; the flash is left as far as it got\n"), std::string::npos);
-}
-
-TEST(BerthctlFlash, BadArgumentsExitWith2) {
-  TempDir dir;
-  testing::write_bytes(dir / "big.bin", std::vector<std::uint8_t>(kFlashSize + 1, 0));
-  for (const auto& args : std::vector<std::vector<std::string>>{
-           {"flash", "program"},
-           {"flash", "program", "--file", (dir / "absent.bin").string()},
-           {"flash", "program", "--file", (dir / "big.bin").string()},
-           {"flash", "program", "--file", dir.path().string()},
-           {"flash", "id", "--service", "1"},
-           {"flash", "id", "--service", "x"},
-           {"flash", "erase"},
-           {"flash"},
-           {"led", "on", "--port", "2"},
-           {"led", "on"},
-           {"led", "glow", "--port", "0"},
-           {"gpio"},
-           {"i2c", "write", "0x80"},
-           {"i2c", "write", "0x23", "0x100"}}) {
-    const CommandResult result = run_berthctl(args);
-    EXPECT_EQ(result.exit_status, 2) << args[0] << " " << (args.size() > 1 ? args[1] : "");
-    EXPECT_EQ(result.err.rfind("berthctl: ", 0), 0u) << result.err;
-  }
-}
-
-TEST(BerthctlFlash, ABadDriverSectionIsOneLineNamingItsPlace) {
-  TempDir dir;
-  std::ofstream(dir / "bad.json") << testing::driver_machine({dock_controller({{"did", "0x1FFFF"}})});
-  const CommandResult result = run_berthctl({"--machine", (dir / "bad.json").string(), "flash", "id"});
-  EXPECT_EQ(result.exit_status, 2);
-  EXPECT_NE(result.err.find("at /driver/services/0/did: number out of range"), std::string::npos) << result.err;
+  expect({program(machine(dir, {{"id", "0x00134020"}}), "short.bin"), 1, "",
+          "...spi_flash_type = 134020h\nFlash type not support, unknown ven id = 20h\n"
+          "program_whole_9182_spi_flash error done\nflash program: programming failed; the flash is left as far as it got\n"});
+  EXPECT_TRUE(testing::read_bytes(dir / "flash.bin") == expected);
+  for (const auto& [cell, line] : {std::pair{"0x01234", "0x01234: the flash holds 0x00, the file 0xA5\n"},
+                                   std::pair{"0x05000", "0x05000: the flash holds 0x00, after the file's end erased 0xFF\n"}})
+    expect({program(machine(dir, {{"stuck_zero", {cell}}, {"busy_polls", 0}}), "a5.bin"), 1, "", "...verify failed at " + std::string(line)});
+  expect({program(machine(dir, json::object(), {{"faults", {{"stuck_busy", true}}}}), "a5.bin", {"--json"}), 1,
+          "{\"status\":\"0xE00002BC\",\"file\":\"" + (dir / "a5.bin").string() + R"(","file_bytes":12288,"sectors_programmed":0})",
+          "...SPI flash still busy after 1000000 status reads, flash_status=3\n"});
 }
 
 TEST(BerthctlFlash, DumpWithoutOutGoesToTheControllersPrivateTmpFile) {
   TempDir dir;
-  const std::string machine = persistent_machine(dir, {{"fill", "0x3C"}}, {{"bus", 205}});
   const std::string path = "/tmp/dmp_spi_flash_bus205_dev0_fun0";
-  const CommandResult result = run_berthctl({"--machine", machine, "flash", "dump"});
+  const CommandResult result = run_berthctl(with_machine(machine(dir, {{"fill", "0x3C"}}, {{"bus", 205}}), {"flash", "dump"}));
   ASSERT_EQ(result.exit_status, 0) << result.err;
   EXPECT_EQ(result.out, "flash dump: 524288 bytes written to " + path + "\n");
   struct stat info {};
@@ -184,55 +175,71 @@ TEST(BerthctlFlash, DumpWithoutOutGoesToTheControllersPrivateTmpFile) {
   std::filesystem::remove(path);
 }
 
-TEST(BerthctlRegisterTools, LedsGpioAndI2cOnTheDemoMachine) {
-  for (const char* action : {"on", "off", "blink"}) {
-    const CommandResult result = run_berthctl({"led", action, "--port", "1"});
-    EXPECT_EQ(result.exit_status, 0) << action << result.err;
-    EXPECT_EQ(result.out, std::string("led ") + action + " --port 1: status 0x00000000\n");
+TEST(BerthctlFlash, BadArgumentsAndABadDriverSectionExitWith2) {
+  TempDir dir;
+  testing::write_bytes(dir / "big.bin", std::vector<std::uint8_t>(kFlashSize + 1, 0));
+  std::ofstream(dir / "bad.json") << testing::driver_machine({dock_controller({{"did", "0x1FFFF"}})});
+  for (const Args& args : std::vector<Args>{
+           {"flash", "program"}, {"flash", "program", "--file", (dir / "absent.bin").string()},
+           {"flash", "program", "--file", (dir / "big.bin").string()}, {"flash", "program", "--file", dir.path().string()},
+           {"flash", "id", "--service", "1"}, {"flash", "id", "--service", "x"}, {"flash", "erase"}, {"flash"},
+           {"led", "on", "--port", "x"}, {"led", "on", "--port", "4294967296"}, {"led", "on"},
+           {"led", "glow", "--port", "0"}, {"gpio"}, {"i2c", "write", "0x80"}, {"i2c", "write", "0x23", "0x100"},
+           {"--machine", (dir / "bad.json").string(), "flash", "id"}}) {
+    const CommandResult result = run_berthctl(args);
+    EXPECT_EQ(result.exit_status, 2) << args[0] << " " << args[1];
+    EXPECT_EQ(result.err.rfind("berthctl: ", 0), 0u) << result.err;
   }
-  const CommandResult unblink = run_berthctl({"led", "unblink", "--port", "0"});
-  EXPECT_EQ(unblink.exit_status, 1);
-  EXPECT_EQ(unblink.err, "led unblink: port 0 is not blinking in this run\n");
-  const CommandResult gpio = run_berthctl({"gpio", "dump"});
-  EXPECT_EQ(gpio.exit_status, 0);
-  EXPECT_EQ(count_of(gpio.err, "M9182_REG_GPIO_"), 10u);
-  const CommandResult written = run_berthctl({"i2c", "write", "0x23", "0xff", "1"});
-  EXPECT_EQ(written.exit_status, 0) << written.err;
-  EXPECT_EQ(written.out, "i2c write: address 0x23 and 2 bytes acknowledged\n");
-  const CommandResult absent = run_berthctl({"i2c", "write", "0x42", "1"});
-  EXPECT_EQ(absent.exit_status, 1);
-  EXPECT_EQ(absent.err, "i2c write: address 0x42 was not acknowledged\n");
 }
 
-TEST(FlashProgram, OnlyChangedErasesAndProgramsOnlyTheDifferingSectors) {
+// A sector that differs is erased and gets exactly the words a whole program writes.
+TEST(FlashProgram, OnlyChangedProgramsOnlyTheDifferingSectorsWithTheFilesWords) {
   TempDir dir;
-  auto image = pattern_bytes(kFlashSize, 27);
+  auto image = pattern_bytes(0x3000, 27);
   testing::write_bytes(dir / "flash.bin", image);
-  testing::RegctlBench bench(dock_controller({{"flash", {{"image", (dir / "flash.bin").string()}}}}));
+  testing::RegctlBench bench(dock_controller({{"flash", {{"image", (dir / "flash.bin").string()}, {"fill", "0x00"}}}}));
   image[0x1000] ^= 1;
-  image[0x7FFFF] ^= 1;
+  image.resize(0x2802);
   testing::write_bytes(dir / "changed.bin", image);
   ASSERT_EQ(cli::flash_program({"--file", (dir / "changed.bin").string(), "--only-changed"}), 0);
-  EXPECT_EQ(bench.flash().counts().erases, 2u);
-  EXPECT_EQ(bench.flash().counts().bytes_programmed, 2u * kFlashSectorSize);
+  // Sectors 1 and 2 (the file ends in it) and every erased-to-be sector after them.
+  EXPECT_EQ(bench.flash().counts().erases, kFlashSectorCount - 1);
+  EXPECT_EQ(bench.flash().counts().bytes_programmed, kFlashSectorSize + 0x804);
+  image.resize(kFlashSize, 0xFF);
   EXPECT_TRUE(std::equal(image.begin(), image.end(), bench.flash().contents().begin()));
-  EXPECT_NE(bench.console().out().find("flash program: 2 of 128 sectors differ\n"), std::string::npos);
+  EXPECT_NE(bench.console().out().find("flash program: 127 of 128 sectors differ\n"), std::string::npos);
 }
 
-TEST(FlashProgress, OnATerminalABarIsRedrawnInPlace) {
+// What a terminal shows: every character of a line overwrites from the cursor, which
+// a carriage return puts back at the line's start.
+std::vector<std::string> on_screen(const std::string& written) {
+  std::vector<std::string> lines{""};
+  std::size_t column = 0;
+  for (const char c : written) {
+    if (c == '\n') lines.emplace_back(), column = 0;
+    else if (c == '\r') column = 0;
+    else if (column < lines.back().size()) lines.back()[column++] = c;
+    else lines.back() += c, ++column;
+  }
+  return lines;
+}
+
+TEST(FlashProgress, OnATerminalTheBarStaysBelowTheLibrarysLines) {
   TempDir dir;
-  auto image = pattern_bytes(kFlashSize, 26);
-  testing::write_bytes(dir / "flash.bin", image);
-  testing::RegctlBench bench(dock_controller({{"flash", {{"image", (dir / "flash.bin").string()}}}}));
+  testing::write_bytes(dir / "image.bin", pattern_bytes(0x2000, 26));
+  testing::RegctlBench bench;
   bench.console().attach_terminal(Stream::err, 80);
-  for (const std::uint32_t sector : {3, 50, 90}) image[sector * kFlashSectorSize] ^= 0xFF;
-  testing::write_bytes(dir / "changed.bin", image);
-  ASSERT_EQ(cli::flash_program({"--file", (dir / "changed.bin").string(), "--only-changed"}), 0);
-  const std::string err = bench.console().err();
-  // Before each of the three sectors, then the full bar, and one line end.
-  EXPECT_EQ(count_of(err, "\r["), 4u);
-  EXPECT_NE(err.find("] 100%\n"), std::string::npos);
-  EXPECT_EQ(count_of(err, "\n"), 1u);
+  ASSERT_EQ(cli::flash_program({"--file", (dir / "image.bin").string()}), 0);
+  const auto screen = on_screen(bench.console().err());
+  ASSERT_EQ(screen.size(), 1u + 1 + kFlashSectorCount + (kFlashSectorCount - 2) + 1);
+  // Every line but the bar is one of the library's, with nothing of the bar left in it.
+  for (std::size_t i = 0; i + 2 < screen.size(); ++i) {
+    const std::string& line = screen[i];
+    EXPECT_TRUE(line.starts_with(i == 0 ? "spi_flash_type = " : line[0] == 'D' ? "Doing program_whole" : "WARN: ")) << line;
+    EXPECT_EQ(line.find_first_of("#]"), std::string::npos) << line;
+  }
+  EXPECT_EQ(screen[screen.size() - 2], "[" + std::string(60, '#') + "] 100%");
+  EXPECT_EQ(screen.back(), "");
 }
 
 }  // namespace

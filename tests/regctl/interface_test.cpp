@@ -1,6 +1,7 @@
 // The selector wrappers and the tool functions on a connection: what reaches the
 // driver for each, opening and closing, the port-injector check with its selector-4
-// exchange, the sibling-application launcher, the window dump and the trace.
+// exchange, the sibling-application launcher, the window dump, the trace and the
+// errors of the machine file's driver section.
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -58,37 +59,6 @@ TEST(SelectorWrappers, StoreTheOutputsWhateverTheStatus) {
   EXPECT_EQ(My_get_vid_did(bench.connect, &vid, &did), kIOReturnError);
   EXPECT_EQ(My_get_bus_dev_fun_num(bench.connect, &bus, &dev, &fun), kIOReturnError);
   EXPECT_EQ((std::vector<std::uint32_t>{vid, did, bus, dev, fun}), (std::vector<std::uint32_t>(5, 0)));
-}
-
-TEST(SelectorWrappers, StructureCallsCarryTheirBytes) {
-  RegctlBench bench;
-  bench.driver().record_calls(true);
-  const SampleRecord in{1, 2};
-  SampleRecord out{};
-  std::uint64_t size = sizeof out;
-  ASSERT_EQ(gui_VantrelRAID_gui_cmd(bench.connect, sizeof in, &in, &size, &out), kIOReturnSuccess);
-  EXPECT_EQ(size, 16u);
-  EXPECT_EQ(out.field2, 2u);
-  const auto& call = bench.driver().calls().back();
-  EXPECT_EQ(call.selector, 16u);
-  EXPECT_EQ(call.struct_in, 16u);
-}
-
-TEST(SampleCalls, SendTheirFixedValues) {
-  RegctlBench bench;
-  bench.driver().record_calls(true);
-  MyScalarIStructureIExample(bench.connect);
-  MyScalarIStructureOExample(bench.connect);
-  MyStructureIStructureOExample(bench.connect);
-  const auto& calls = bench.driver().calls();
-  ASSERT_EQ(calls.size(), 3u);
-  EXPECT_EQ(calls[0].selector, 2u);
-  EXPECT_EQ(calls[0].in, Scalars{15});
-  EXPECT_EQ(calls[0].struct_in, 16u);
-  EXPECT_EQ(calls[1].selector, 3u);
-  EXPECT_EQ(calls[1].in, (Scalars{154, 863}));
-  EXPECT_EQ(calls[2].selector, 5u);
-  EXPECT_EQ(calls[2].struct_in, 16u);
 }
 
 TEST(Connection, AFailingOpenReturnsItsStatusAndSendsNothing) {
@@ -178,7 +148,8 @@ TEST(WindowDump, PrintsEveryIndexWhoseValueIsNeither0Nor1UpToTheLast) {
   EXPECT_EQ(bench.driver().calls().size(), 2u * 0x40000);
 }
 
-TEST(Trace, EveryCallIsOneLineWithSelectorScalarsAndStatus) {
+// The trace lines also show what the sample calls and the structure calls carry.
+TEST(Trace, EveryCallIsOneLineWithSelectorScalarsStructuresAndStatus) {
   RegctlBench bench;
   bench.driver().set_trace(true);
   bench.console().clear();
@@ -186,13 +157,22 @@ TEST(Trace, EveryCallIsOneLineWithSelectorScalarsAndStatus) {
   std::uint32_t vid = 0, did = 0;
   My_get_vid_did(bench.connect, &vid, &did);
   MyScalarIStructureIExample(bench.connect);
+  MyScalarIStructureOExample(bench.connect);
   MyStructureIStructureOExample(bench.connect);
+  const SampleRecord in{1, 2};
+  SampleRecord out{};
+  std::uint64_t size = sizeof out;
+  gui_VantrelRAID_gui_cmd(bench.connect, sizeof in, &in, &size, &out);
+  EXPECT_EQ(size, 16u);
+  EXPECT_EQ(out.field2, 2u);
   My_BAR5_ioRead32(bench.connect, 0xFFFF, &vid);
   EXPECT_EQ(bench.console().err(),
             "trace sel=8 in=0xa8,0x4 out= status=0x00000000\n"
             "trace sel=10 in= out=0x1b21,0x612 status=0x00000000\n"
             "trace sel=2 in=0xf,[16] out= status=0x00000000\n"
+            "trace sel=3 in=0x9a,0x35f out=[16] status=0x00000000\n"
             "trace sel=5 in=[16] out=[16] status=0x00000000\n"
+            "trace sel=16 in=[16] out=[16] status=0x00000000\n"
             "trace sel=7 in=0xffff out=0x0 status=0x00000000\n");
 }
 

@@ -82,6 +82,17 @@ std::string format_access(bool write, unsigned offset, std::uint32_t value) {
   return line;
 }
 
+std::size_t count_of(const std::string& text, const std::string& part) {
+  std::size_t count = 0;
+  for (auto pos = text.find(part); pos != std::string::npos; pos = text.find(part, pos + part.size())) ++count;
+  return count;
+}
+
+json fail_call_after_setup(std::uint64_t n) {
+  static const std::uint64_t setup = RegctlBench().driver().call_count(0);
+  return {{"fail_call", setup + n}};
+}
+
 std::vector<std::string> RegctlBench::log() {
   std::vector<std::string> lines;
   for (const auto& access : controller().accesses()) lines.push_back(format_access(access.write, access.offset, access.value));

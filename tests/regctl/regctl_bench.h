@@ -43,6 +43,10 @@ std::vector<std::uint8_t> pattern_bytes(std::size_t size, std::uint32_t seed);
 
 // One register access as the bench's log shows it: "W A8=4", "R AC=9F2320".
 std::string format_access(bool write, unsigned offset, std::uint32_t value);
+// Non-overlapping occurrences of part in text.
+std::size_t count_of(const std::string& text, const std::string& part);
+// The "faults" member that fails the nth driver call after a bench's own setup calls.
+json fail_call_after_setup(std::uint64_t n);
 
 class RegctlBench {
  public:
