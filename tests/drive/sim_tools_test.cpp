@@ -55,16 +55,5 @@ TEST(ToolsSection, TheSectionGoesToAPrivateFileThatGoesWithTheMachine) {
   EXPECT_FALSE(std::filesystem::exists(path));
 }
 
-TEST(ToolsSection, TheToolsAreFoundInTheResourceDirectoriesUnlessTheBundleNamesOthers) {
-  // With the default directories every drive test finds the stand-ins: they are run there.
-  sim::SimMachine named(sim::MachineFile::parse(
-      R"({"tools": {}, "bundle": {"system_utility_directory": "/opt/sbin"}})", "<inline>", ""));
-  EXPECT_EQ(named.resources().system_utility_directory(), "/opt/sbin");
-  EXPECT_EQ(named.resources().resource_directory(), SimTools::directory().string());
-  sim::SimMachine without(sim::MachineFile::parse("{}", "<inline>", ""));
-  EXPECT_EQ(without.resources().system_utility_directory(), "/usr/sbin");
-  EXPECT_TRUE(without.tools().tools_file().empty());
-}
-
 }  // namespace
 }  // namespace berth
