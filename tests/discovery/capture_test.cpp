@@ -30,7 +30,8 @@ TEST(PciCapture, ReadsIdentityAndGUIDHalvesLittleEndianWhateverTheGUIDsLength) {
   EXPECT_STREQ(gIOPCIDevList[0].pcidebug, "5:0:0");
   for (std::uint32_t i = 0; i < std::size(cases); ++i) {
     const sIOPCIDev& dev = gIOPCIDevList[i];
-    EXPECT_EQ(std::tuple(dev.isGUIDValid, dev.TB_GUID_low, dev.TB_GUID_high), std::tuple(1u, cases[i].low, cases[i].high))
+    EXPECT_EQ(std::tuple(dev.isGUIDValid, dev.TB_GUID_low, dev.TB_GUID_high),
+              std::tuple(1u, cases[i].low, cases[i].high))
         << "GUID " << cases[i].guid;
   }
 }

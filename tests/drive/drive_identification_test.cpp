@@ -93,7 +93,8 @@ TEST_F(DriveTest, ALargeReportIsReadWhole) {
   const std::string head = report.matching + " " + report.marker + "\n" + std::string(1'500'000, '.') + "\n";
   install(DriveMachine().disk(4, "Vantrel Zel Caddy").reports(4, quick_answer("tm6721"), head + report.text()));
   ASSERT_EQ(scan_disk_node(0), 1u);
-  expect_fields(0, {{"bios_ver", "ZC1.05.0012B"}, {"sata", drive_ports(disk(4, "Zel Caddy", "ZC0123456789ABCDEF", 38))}});
+  expect_fields(0, {{"bios_ver", "ZC1.05.0012B"},
+                    {"sata", drive_ports(disk(4, "Zel Caddy", "ZC0123456789ABCDEF", 38))}});
 }
 
 TEST_F(DriveTest, TheSystemDiskIsNeverExaminedAndDisk12DoesNotCountAsDisk1) {

@@ -114,7 +114,8 @@ inline double seconds_since(std::chrono::steady_clock::time_point start) {
 }
 
 // One port of a record as fields() shows it.
-inline json disk(std::uint32_t unit, const std::string& model = "", const std::string& serial = "", std::uint32_t info_d = 0) {
+inline json disk(std::uint32_t unit, const std::string& model = "", const std::string& serial = "",
+                 std::uint32_t info_d = 0) {
   return {{"bsd_unit", unit}, {"model", model}, {"serial", serial}, {"info_d", info_d}};
 }
 

@@ -100,7 +100,8 @@ TEST_F(DriverScanTest, ALaterMatchingCandidateOverwritesAnEarlierOne) {
   second.TB_GUID_low = 0xCAFE;
   set_port(second, 0, "Second", "S2", 4);
   ASSERT_EQ(scan(), 1u);
-  expect_fields(0, {{"TB_GUID_low", 0xCAFE}, {"sata", {disk(4, "Second", "S2"), disk(kNoDisk), disk(kNoDisk), disk(kNoDisk)}}});
+  expect_fields(0, {{"TB_GUID_low", 0xCAFE},
+                    {"sata", {disk(4, "Second", "S2"), disk(kNoDisk), disk(kNoDisk), disk(kNoDisk)}}});
 }
 
 TEST_F(DriverScanTest, AServiceOutsideTheCandidatesCostsNoSlotButLeavesItsIdentityThere) {
@@ -134,7 +135,8 @@ TEST_F(DriverScanTest, AServiceThatCannotBeOpenedIsSkipped) {
 TEST_F(DriverScanTest, AFailedQueryEndsTheWalkWithTheDocksFoundSoFarAndItsOwnLine) {
   for (const auto& [selector, name] : {std::pair{10, "My_get_vid_did"}, std::pair{9, "My_get_bus_dev_fun_num"},
                                        std::pair{7, "get_VID_DID_9182_spi_flash"}}) {
-    install_driver(json::array({service(134), service(135, {{"faults", {{"fail_selector", selector}}}}), service(136)}));
+    const json faulty = service(135, {{"faults", {{"fail_selector", selector}}}});
+    install_driver(json::array({service(134), faulty, service(136)}));
     add_candidate("134:0:0");
     add_candidate("135:0:0");
     add_candidate("136:0:0");
