@@ -1,13 +1,14 @@
 // Whole-flash dump and programming against the flash model: round trips byte for
 // byte with the lines of the whole-flash programming, the mistakes the flash catches,
 // the refusal of unknown flash types, images shorter than the flash, chosen sectors,
-// the entry points and the fixed /tmp files.
+// the entry points, the fixed /tmp files, and a fault at every position of a program.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
 
 #include <algorithm>
 #include <functional>
+#include <set>
 
 #include "lib/regctl/spi_flash.h"
 #include "lib/regctl/spi_transaction.h"
@@ -43,59 +44,31 @@ json on_bus(std::uint32_t bus, const json& changes = json::object()) {
 
 std::string dump_path(std::uint32_t bus) { return "/tmp/dmp_spi_flash_bus" + std::to_string(bus) + "_dev0_fun0"; }
 
-TEST(WholeFlash, DumpThenProgramRewritesTheSameBytesWithTheProgressLines) {
-  TempDir dir;
-  const auto original = pattern_bytes(kFlashSize, 1);
-  testing::write_bytes(dir / "original.bin", original);
-  RegctlBench source(on_bus(201, {{"flash", {{"image", (dir / "original.bin").string()}}}}));
-  ASSERT_TRUE(dump_9182_spi_flash(source.connect, source.dev()));
-  const auto bytes = testing::read_bytes(dump_path(201));
-  std::filesystem::remove(dump_path(201));
-  ASSERT_TRUE(bytes == original);
-
-  RegctlBench target(dock_controller({{"flash", {{"fill", "0x5A"}}}}));
-  std::uint32_t announced = 0;
-  ASSERT_TRUE(program_whole_9182_spi_flash_bytes(target.connect, target.dev(), bytes,
-                                                 [&](std::uint32_t sector) { EXPECT_EQ(sector, announced++); }));
-  EXPECT_EQ(announced, kFlashSectorCount);
-  EXPECT_TRUE(contents(target) == original);
-  EXPECT_EQ(target.flash().violations().total() + target.controller().spi().errors().total(), 0u);
-  EXPECT_EQ(target.flash().counts().erases, kFlashSectorCount);
-  EXPECT_EQ(target.dev()->dev_aux_v, 99u);
-  const std::string err = target.console().err();
-  EXPECT_EQ(err.rfind("spi_flash_type = 1330EFh\nDoing program_whole_9182_spi_flash, sec_cnt = 00000000, pgs=0\n"
-                      "Doing program_whole_9182_spi_flash, sec_cnt = 00000001, pgs=0\n", 0), 0u);
-  EXPECT_TRUE(err.ends_with("Doing program_whole_9182_spi_flash, sec_cnt = 0000007F, pgs=99\n"));
-  EXPECT_EQ(count_of(err, "\n"), 129u);
-}
-
-TEST(WholeFlash, AShortImageLeavesTheRestErasedWithOneWarningPerSector) {
-  // Three sectors and six bytes: the last word has two bytes of the image.
+// Three sectors and six bytes: the last word has two bytes of the image. Chosen
+// sectors get what a whole program puts there, and nothing else changes.
+TEST(WholeFlash, AShortImageLeavesTheRestErasedAndChosenSectorsGetTheSameBytes) {
   const auto image = pattern_bytes(3 * kFlashSectorSize + 6, 4);
-  RegctlBench bench(dock_controller({{"flash", {{"fill", "0x00"}}}}));
-  ASSERT_TRUE(program_whole_9182_spi_flash_bytes(bench.connect, bench.dev(), image, {}));
-  EXPECT_TRUE(contents(bench) == erased_after(image));
+  const Bytes expected = erased_after(image);
+  RegctlBench whole(dock_controller({{"flash", {{"fill", "0x00"}}}}));
+  ASSERT_TRUE(program_whole_9182_spi_flash_bytes(whole.connect, whole.dev(), image, {}));
+  EXPECT_TRUE(contents(whole) == expected);
   const std::string warning = "WARN: program_whole_9182_spi_flash, read dmp_spi_flash EOF, total_bytes=3008\n";
-  EXPECT_EQ(count_of(bench.console().err(), warning), kFlashSectorCount - 3);
-  EXPECT_NE(bench.console().err().find("sec_cnt = 00000003, pgs=2\n" + warning), std::string::npos);
-}
+  EXPECT_EQ(count_of(whole.console().err(), warning), kFlashSectorCount - 3);
+  EXPECT_NE(whole.console().err().find("sec_cnt = 00000003, pgs=2\n" + warning), std::string::npos);
 
-TEST(WholeFlash, ChosenSectorsGetWhatAWholeProgramPutsThereAndNothingElse) {
-  const auto image = pattern_bytes(3 * kFlashSectorSize + 6, 5);
   RegctlBench bench(dock_controller({{"flash", {{"fill", "0x00"}}}}));
   FlashSectors chosen;
-  for (const std::uint32_t sector : {1, 3, 100}) chosen.set(sector);
   std::vector<std::uint32_t> announced;
+  for (const std::uint32_t sector : {1, 3, 100}) chosen.set(sector);
   ASSERT_TRUE(program_9182_spi_flash_sectors(bench.connect, bench.dev(), image, chosen,
                                              [&](std::uint32_t sector) { announced.push_back(sector); }));
   EXPECT_EQ(announced, (std::vector<std::uint32_t>{1, 3, 100}));
-  const Bytes whole = erased_after(image);
-  const Bytes untouched(kFlashSize, 0x00);
   const Bytes flash = contents(bench);
+  const Bytes untouched(kFlashSize, 0x00);
   for (std::uint32_t sector = 0; sector < kFlashSectorCount; ++sector) {
-    const Bytes& expected = chosen.test(sector) ? whole : untouched;
     const auto at = static_cast<std::ptrdiff_t>(sector * kFlashSectorSize);
-    EXPECT_TRUE(std::equal(flash.begin() + at, flash.begin() + at + kFlashSectorSize, expected.begin() + at)) << sector;
+    const Bytes& want = chosen.test(sector) ? expected : untouched;
+    EXPECT_TRUE(std::equal(flash.begin() + at, flash.begin() + at + kFlashSectorSize, want.begin() + at)) << sector;
   }
   // The words of the file and no more: the erased rest is not programmed.
   EXPECT_EQ(bench.flash().counts().bytes_programmed, kFlashSectorSize + 8);
@@ -129,21 +102,17 @@ TEST(WholeFlash, AProtectingFlashIsProgrammedBecauseEachSectorIsUnprotectedFirst
   EXPECT_EQ(bench.flash().violations().total(), 0u);
 }
 
-TEST(FlashModel, AProgramOnlyClearsBitsAndWithoutEraseTheFlashNotices) {
+TEST(FlashModel, ProgramsWithoutEraseOrWriteEnableAndCommandsWhileBusyAreCaught) {
   RegctlBench bench(dock_controller({{"flash", {{"fill", "0x0F"}}}}));
   ASSERT_TRUE(program_4Bytes_9182_spi_flash(bench.connect, bench.dev(), 0x100, 0xF0F0FFFF));
-  EXPECT_EQ(bench.flash().byte_at(0x100), 0x0F);
+  EXPECT_EQ(bench.flash().byte_at(0x100), 0x0F);  // programming only clears bits
   EXPECT_EQ(bench.flash().byte_at(0x103), 0x00);
   EXPECT_EQ(bench.flash().violations().program_over_unerased, 4u);
-}
-
-TEST(FlashModel, WritesWithoutWriteEnableOrWhileBusyAreIgnoredAndCounted) {
-  RegctlBench bench(dock_controller({{"flash", {{"fill", "0x00"}}}}));
   const std::uint32_t data = 0;
   ASSERT_EQ(spi_transaction(bench.connect, bench.dev(), {kSpiSectorErase4KB, 0x1000}), kIOReturnSuccess);
   ASSERT_EQ(spi_transaction(bench.connect, bench.dev(), {kSpiProgram4Bytes, 0x1000, &data}), kIOReturnSuccess);
   EXPECT_EQ(bench.flash().violations().without_write_enable, 2u);
-  EXPECT_EQ(bench.flash().counts().erases, 0u);
+  EXPECT_EQ(bench.flash().byte_at(0x1000), 0x0F);
   // An erase with no status wait after it: the next command reaches a busy flash.
   ASSERT_TRUE(write_enable_9182_spi_flash(bench.connect, bench.dev()));
   ASSERT_EQ(spi_transaction(bench.connect, bench.dev(), {kSpiSectorErase4KB, 0}), kIOReturnSuccess);
@@ -151,42 +120,17 @@ TEST(FlashModel, WritesWithoutWriteEnableOrWhileBusyAreIgnoredAndCounted) {
   EXPECT_EQ(bench.flash().violations().while_busy, 1u);
 }
 
-TEST(FlashEntryPoints, ARecordWithoutServiceIsRefusedWithoutOpening) {
-  RegctlBench bench;
+TEST(FlashEntryPoints, NoServiceIsRefusedWithoutOpeningAndAConnectionThatCannotOpenIsErr2) {
+  RegctlBench bench(testing::driver_machine({dock_controller(), dock_controller({{"open_status", "0xE00002C5"}})}));
   sDevice record{};
   EXPECT_EQ(spi_flash_dump(&record), kIOReturnBadArgument);
   EXPECT_EQ(spi_flash_program_flash(&record), kIOReturnBadArgument);
   EXPECT_EQ(spi_flash_dump(nullptr), kIOReturnBadArgument);
   EXPECT_EQ(bench.driver().connections_opened(), 1u);
-}
-
-TEST(FlashEntryPoints, AConnectionThatCannotBeOpenedIsErr2) {
-  RegctlBench bench(testing::driver_machine({dock_controller(), dock_controller({{"open_status", "0xE00002C5"}})}));
-  sDevice record{};
   record.service = bench.driver().service_handle(1);
   EXPECT_EQ(spi_flash_dump(&record), kIOReturnError);
   EXPECT_EQ(spi_flash_program_flash(&record), kIOReturnError);
   EXPECT_EQ(bench.console().err(), "spi_flash_dump Err2\nspi_flash_program_flash Err2\n");
-}
-
-TEST(FlashEntryPoints, TheDumpIsAPrivateFileOfTheWholeFlashAndTheConnectionIsClosed) {
-  const std::string path = dump_path(202);
-  testing::write_bytes(path, {9});  // an old dump of ours, readable by others
-  ::chmod(path.c_str(), 0644);
-  RegctlBench bench(on_bus(202, {{"flash", {{"fill", "0x3C"}}}}));
-  ASSERT_EQ(spi_flash_dump(bench.dev()), kIOReturnSuccess);
-  struct stat info {};
-  ASSERT_EQ(::lstat(path.c_str(), &info), 0);
-  EXPECT_EQ(info.st_mode & 0777, 0600u);
-  EXPECT_TRUE(testing::read_bytes(path) == Bytes(kFlashSize, 0x3C));
-  std::filesystem::remove(path);
-  EXPECT_EQ(bench.driver().open_connections(), 1u);  // the bench's own
-  // The words at 0 to 0x138 are echoed on standard error.
-  EXPECT_EQ(bench.console().err(), [] {
-    std::string lines;
-    for (int word = 0; word <= 0x138 / 4; ++word) lines += "[3C3C3C3C]\n";
-    return lines;
-  }());
 }
 
 // Sound behaviour: /tmp is shared, so the dump never writes through a name that
@@ -212,17 +156,37 @@ TEST(FlashEntryPoints, ADumpNeverWritesThroughALinkAnotherNameOrAFifo) {
 }
 
 // The two fixed input files are shared by every process on the machine, so everything
-// that uses them runs in this one test.
+// that uses them runs in this one test: a dump programmed back, the whole-flash file as
+// a link, and the BIOS image.
 TEST(FlashFixedFiles, WholeFlashAndBiosProgrammingReadTheirFixedFilesWithoutFollowingLinks) {
   TempDir dir;
   const auto whole = pattern_bytes(kFlashSize, 7);
   {
-    SCOPED_TRACE("whole flash from /tmp/dmp_spi_flash");
-    testing::write_bytes(kWholeFlashImagePath, whole);
-    RegctlBench bench(dock_controller({{"flash", {{"fill", "0x00"}}}}));
-    EXPECT_EQ(spi_flash_program_flash(bench.dev()), kIOReturnSuccess);
-    EXPECT_TRUE(contents(bench) == whole);
-    EXPECT_EQ(count_of(bench.console().err(), "Doing program_whole_9182_spi_flash"), kFlashSectorCount);
+    SCOPED_TRACE("a dump programmed back from /tmp/dmp_spi_flash");
+    const std::string dumped = dump_path(202);
+    testing::write_bytes(dumped, {9});  // an old dump of ours, readable by others
+    ::chmod(dumped.c_str(), 0644);
+    testing::write_bytes(dir / "original.bin", whole);
+    RegctlBench source(on_bus(202, {{"flash", {{"image", (dir / "original.bin").string()}}}}));
+    ASSERT_EQ(spi_flash_dump(source.dev()), kIOReturnSuccess);
+    struct stat info {};
+    ASSERT_EQ(::lstat(dumped.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
+    EXPECT_EQ(source.driver().open_connections(), 1u);  // the bench's own
+    EXPECT_EQ(count_of(source.console().err(), "]\n"), 0x138u / 4 + 1);  // the words at 0 to 0x138
+    std::filesystem::rename(dumped, kWholeFlashImagePath);
+
+    RegctlBench target(dock_controller({{"flash", {{"fill", "0x5A"}}}}));
+    EXPECT_EQ(spi_flash_program_flash(target.dev()), kIOReturnSuccess);
+    EXPECT_TRUE(contents(target) == whole);
+    EXPECT_EQ(target.flash().violations().total() + target.controller().spi().errors().total(), 0u);
+    EXPECT_EQ(target.flash().counts().erases, kFlashSectorCount);
+    EXPECT_EQ(target.dev()->dev_aux_v, 99u);
+    const std::string err = target.console().err();
+    EXPECT_EQ(err.rfind("spi_flash_type = 1330EFh\nDoing program_whole_9182_spi_flash, sec_cnt = 00000000, pgs=0\n"
+                        "Doing program_whole_9182_spi_flash, sec_cnt = 00000001, pgs=0\n", 0), 0u);
+    EXPECT_TRUE(err.ends_with("Doing program_whole_9182_spi_flash, sec_cnt = 0000007F, pgs=99\n"));
+    EXPECT_EQ(count_of(err, "\n"), 129u);
   }
   {
     SCOPED_TRACE("/tmp/dmp_spi_flash as a symbolic link");
@@ -270,6 +234,68 @@ TEST(FlashFixedFiles, WholeFlashAndBiosProgrammingReadTheirFixedFilesWithoutFoll
     EXPECT_FALSE(program_BIOS_9182_spi_flash(bench.connect, bench.dev()));
     EXPECT_EQ(bench.console().out() + bench.console().err(), "");
   }
+}
+
+// A driver call failing at any point of a whole-flash program: the program either
+// ends with its failure line or, where the failure does not matter (a sector that did
+// not need unprotecting), leaves the whole image in the flash. It never hangs and
+// never reports success over wrong contents.
+struct CleanRun {
+  std::uint64_t setup_calls;  // made by the bench before the program starts
+  std::uint64_t calls;        // made by the program
+  std::vector<std::uint8_t> contents;
+};
+
+CleanRun clean_run(const std::vector<std::uint8_t>& image) {
+  RegctlBench bench(dock_controller({{"flash", {{"fill", "0x00"}}}}));
+  const std::uint64_t setup = bench.driver().call_count(0);
+  EXPECT_TRUE(program_whole_9182_spi_flash_bytes(bench.connect, bench.dev(), image, {}));
+  const auto bytes = bench.flash().contents();
+  return {setup, bench.driver().call_count(0) - setup, {bytes.begin(), bytes.end()}};
+}
+
+// Runs the program with the call at `position` (1 = its first) failing; true when
+// the program reported success.
+bool run_with_fault(const std::vector<std::uint8_t>& image, const CleanRun& clean, std::uint64_t position) {
+  SCOPED_TRACE("failing call " + std::to_string(position) + " of " + std::to_string(clean.calls));
+  RegctlBench bench(dock_controller({{"flash", {{"fill", "0x00"}}}, {"faults", {{"fail_call", clean.setup_calls + position}}}}));
+  const bool ok = program_whole_9182_spi_flash_bytes(bench.connect, bench.dev(), image, {});
+  EXPECT_LE(bench.driver().call_count(0) - clean.setup_calls, clean.calls);
+  if (ok) {
+    const auto bytes = bench.flash().contents();
+    EXPECT_TRUE(std::equal(bytes.begin(), bytes.end(), clean.contents.begin())) << "success over wrong contents";
+  } else {
+    EXPECT_TRUE(bench.console().err().ends_with(" Err\nprogram_whole_9182_spi_flash error done\n")) << bench.console().err();
+  }
+  return ok;
+}
+
+// Every one of the first positions (the first sector's erase, its unprotect, and the
+// first programs), then positions spread over the rest of the run, and the last call.
+std::set<std::uint64_t> positions(std::uint64_t total, std::uint64_t first, std::uint64_t spread) {
+  std::set<std::uint64_t> chosen;
+  for (std::uint64_t p = 1; p <= std::min(first, total); ++p) chosen.insert(p);
+  for (std::uint64_t i = 1; i <= spread; ++i) chosen.insert(first + (total - first) * i / spread);
+  chosen.insert(total);
+  return chosen;
+}
+
+TEST(FlashFaults, EveryFailingCallOfAWholeFlashProgramEndsClearly) {
+  // Three sectors of data: the run erases all 128 sectors and programs three.
+  const auto image = testing::pattern_bytes(3 * kFlashSectorSize - 100, 11);
+  const CleanRun clean = clean_run(image);
+  std::size_t survived = 0;
+  std::size_t failed = 0;
+  for (const auto position : positions(clean.calls, 400, 60)) (run_with_fault(image, clean, position) ? survived : failed)++;
+  // The unprotect before each erase may fail without harm; every other call matters.
+  EXPECT_GT(survived, 0u);
+  EXPECT_GT(failed, survived);
+}
+
+TEST(FlashFaults, FailingCallsSpreadOverAFullImageEndClearly) {
+  const auto image = testing::pattern_bytes(kFlashSize, 12);
+  const CleanRun clean = clean_run(image);
+  for (const auto position : {clean.calls / 3, 2 * clean.calls / 3, clean.calls}) run_with_fault(image, clean, position);
 }
 
 }  // namespace

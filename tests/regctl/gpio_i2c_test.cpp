@@ -1,13 +1,16 @@
-// GPIO pins and the bit-banged I2C bus against the simulated GPIO block, whose lines
-// are open drain, with an I2C device on pins 3 (clock) and 4 (data).
+// GPIO pins, the bit-banged I2C bus and the SATA status LEDs against the simulated
+// GPIO block, whose lines are open drain, with an I2C device on pins 3 (clock) and 4
+// (data) and the LEDs on pins 0 and 5.
 #include <gtest/gtest.h>
 
 #include "lib/regctl/gpio_i2c.h"
+#include "lib/regctl/sata_led.h"
 #include "tests/regctl/regctl_bench.h"
 
 namespace berth {
 namespace {
 
+using sim::LedState;
 using testing::dock_controller;
 using testing::json;
 using testing::RegctlBench;
@@ -32,14 +35,6 @@ json with_window(const json& registers, const json& changes = json::object()) {
 std::uint32_t reg(RegctlBench& bench, std::uint32_t index) { return bench.controller().peek(index); }
 const sim::SimI2cDevice& device(RegctlBench& bench) { return bench.controller().gpio().i2c_devices().at(0); }
 
-TEST_F(Gpio, ClearingTheClockDrivesPin3WithItsOutputBitSet) {
-  RegctlBench bench;
-  bench.start_log();
-  CLRSCL(bench.connect, bench.dev());
-  EXPECT_EQ(bench.log(), (Log{"W A8=224", "R AC=3F", "W AC=37", "W A8=220", "R AC=0", "W AC=8"}));
-  EXPECT_FALSE(bench.controller().gpio().line(3));
-}
-
 TEST_F(Gpio, SettingAPinRewritesBothRegistersKeepingOnlyBits0To5) {
   struct Case {
     std::uint8_t pin;
@@ -56,41 +51,37 @@ TEST_F(Gpio, SettingAPinRewritesBothRegistersKeepingOnlyBits0To5) {
   }
 }
 
-TEST_F(Gpio, ReadingPin5ReturnsBit3OfTheInputs) {
-  RegctlBench bench;
-  CLRSCL(bench.connect, bench.dev());  // pin 3 low, pin 5 high
-  bench.start_log();
-  EXPECT_FALSE(gpio_get(bench.connect, bench.dev(), 5));
-  // Pin 5 is not a bus pin: its output enable is rewritten unchanged, then the inputs read.
-  EXPECT_EQ(bench.log(), (Log{"W A8=224", "R AC=37", "W AC=37", "W A8=230", "R AC=37"}));
-}
-
-// A failed register call does not stop the pin operations; only a failed read keeps
-// its (undelivered) value from being written back.
-TEST_F(Gpio, FailedRegisterCallsInsidePinOperations) {
+// The register accesses of the pin operations. A failed register call does not stop
+// them; only a failed read keeps its (undelivered) value from being written back.
+TEST_F(Gpio, PinOperationsMakeTheirRegisterAccessesWhateverFails) {
   struct Case {
     const char* name;
-    std::uint64_t failing;  // call of the operation
-    bool get;
+    json window;
+    std::uint64_t failing;  // call of the operation; 0: none
+    char operation;         // 'C': CLRSCL, '4' or '5': gpio_get of that pin
+    bool result;
     Log expected;
   };
+  const json reset = {{"0x224", "0x3F"}};
   const std::vector<Case> cases{
-      {"set, failed read", 2, false, {"W A8=224", "W A8=220", "R AC=0", "W AC=8"}},
+      {"clear the clock", reset, 0, 'C', true, {"W A8=224", "R AC=3F", "W AC=37", "W A8=220", "R AC=0", "W AC=8"}},
+      {"pin 5 reads bit 3", {{"0x224", "0x37"}, {"0x220", "0x8"}}, 0, '5', false,
+       {"W A8=224", "R AC=37", "W AC=37", "W A8=230", "R AC=37"}},
+      {"set, failed read", reset, 2, 'C', true, {"W A8=224", "W A8=220", "R AC=0", "W AC=8"}},
       // The read goes through the index selected last, the SPI data register.
-      {"set, failed select", 1, false, {"R AC=1330EF", "W AC=27", "W A8=220", "R AC=0", "W AC=8"}},
-      {"get, failed select", 1, true, {"R AC=1330EF", "W AC=3F", "W A8=230", "R AC=3F"}},
-      {"get, failed input select", 4, true, {"W A8=224", "R AC=3F", "W AC=3F", "R AC=3F"}},
+      {"set, failed select", reset, 1, 'C', true, {"R AC=1330EF", "W AC=27", "W A8=220", "R AC=0", "W AC=8"}},
+      {"get, failed select", reset, 1, '4', true, {"R AC=1330EF", "W AC=3F", "W A8=230", "R AC=3F"}},
+      {"get, failed input select", reset, 4, '4', true, {"W A8=224", "R AC=3F", "W AC=3F", "R AC=3F"}},
+      {"get, failed input read", reset, 5, '4', false, {"W A8=224", "R AC=3F", "W AC=3F", "W A8=230"}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    RegctlBench bench(with_window({{"0x224", "0x3F"}}, {{"faults", testing::fail_call_after_setup(c.failing)}}));
+    RegctlBench bench(with_window(c.window, {{"faults", testing::fail_call_after_setup(c.failing)}}));
     bench.start_log();
-    if (c.get) EXPECT_TRUE(gpio_get(bench.connect, bench.dev(), 4));
-    else EXPECT_TRUE(gpio_set(bench.connect, bench.dev(), 3, false));
+    if (c.operation == 'C') CLRSCL(bench.connect, bench.dev());
+    else EXPECT_EQ(gpio_get(bench.connect, bench.dev(), c.operation - '0'), c.result);
     EXPECT_EQ(bench.log(), c.expected);
   }
-  RegctlBench bench(dock_controller({{"faults", testing::fail_call_after_setup(5)}}));
-  EXPECT_FALSE(gpio_get(bench.connect, bench.dev(), 4));  // a failed input read reads as low
 }
 
 TEST_F(Gpio, DefaultSettingsDarkenBothLedsReleaseTheBusAndForgetBlinks) {
@@ -157,18 +148,9 @@ TEST_F(Gpio, BytesArriveAndAreAcknowledgedOnlyByTheAddressedDevice) {
   EXPECT_EQ(device(bench).transfers().size(), 1u);
 }
 
-TEST_F(Gpio, BytesAreReadFromTheDeviceUntilTheNotAcknowledge) {
-  RegctlBench bench(dock_controller({{"i2c", {{{"address", "0x23"}, {"read", "a55a"}}}}}));
-  EXPECT_FALSE(i2c_write_byte(bench.connect, bench.dev(), true, false, (0x23 << 1) | 1));
-  EXPECT_EQ(i2c_read_byte(bench.connect, bench.dev(), false, false), 0xA5);
-  EXPECT_EQ(i2c_read_byte(bench.connect, bench.dev(), true, true), 0x5A);
-  ASSERT_EQ(device(bench).transfers().size(), 1u);
-  EXPECT_TRUE(device(bench).transfers()[0].read);
-  EXPECT_FALSE(started);
-}
-
+// A repeated start turns the transfer round; bytes are then read until the not-acknowledge.
 TEST_F(Gpio, ASecondStartIsARepeatedStartThatReleasesDataThenWaitsForTheClock) {
-  RegctlBench bench(dock_controller({{"i2c", {{{"address", "0x23"}, {"read", "42"}}}}}));
+  RegctlBench bench(dock_controller({{"i2c", {{{"address", "0x23"}, {"read", "a55a"}}}}}));
   i2c_write_byte(bench.connect, bench.dev(), true, false, 0x23 << 1);
   i2c_write_byte(bench.connect, bench.dev(), false, false, 0x10);
   ASSERT_TRUE(started);
@@ -180,8 +162,12 @@ TEST_F(Gpio, ASecondStartIsARepeatedStartThatReleasesDataThenWaitsForTheClock) {
   EXPECT_EQ(Log(log.begin(), log.begin() + 8),
             (Log{"W A8=224", "R AC=37", "W AC=37", "W A8=230", "R AC=37", "W A8=224", "R AC=37", "W AC=3F"}));
   EXPECT_FALSE(i2c_write_byte(bench.connect, bench.dev(), false, false, (0x23 << 1) | 1));
-  EXPECT_EQ(i2c_read_byte(bench.connect, bench.dev(), true, true), 0x42);
+  EXPECT_EQ(i2c_read_byte(bench.connect, bench.dev(), false, false), 0xA5);
+  EXPECT_EQ(i2c_read_byte(bench.connect, bench.dev(), true, true), 0x5A);
   EXPECT_EQ(device(bench).starts(), 2u);
+  EXPECT_EQ(device(bench).received(), std::vector<std::uint8_t>{0x10});
+  EXPECT_TRUE(device(bench).transfers().back().read);
+  EXPECT_FALSE(started);
 }
 
 // Sound behaviour: a clock held low ends the transfer after one bounded wait and one
@@ -208,6 +194,95 @@ TEST_F(Gpio, WritingAOneWhileSomeoneHoldsDataLowIsLostArbitration) {
   // The device now acknowledges by holding data low; sending a 1 instead of reading loses.
   i2c_write_bit(bench.connect, bench.dev(), true);
   EXPECT_EQ(bench.console().err(), "ARBITRATION_LOST \n");
+}
+
+// A controller after the default GPIO settings: both LEDs driven and dark.
+json leds_dark(const json& changes = json::object()) { return with_window({{"0x220", "0x21"}, {"0x224", "0x1E"}}, changes); }
+
+LedState led(RegctlBench& bench, unsigned pin) { return bench.controller().gpio().led(pin); }
+std::uint32_t out_bits(RegctlBench& bench) { return bench.controller().peek(M9182_REG_GPIO_DATA_OUT); }
+
+TEST(SataLed, LightAndDarkChangeOnlyTheirPinsOutputBit) {
+  struct Case {
+    bool light;
+    std::uint8_t port;
+    std::uint32_t before, after;
+  };
+  // Any port but 0 is pin 5 inside the register functions.
+  for (const Case c : {Case{true, 1, 0x21, 0x01}, Case{true, 0, 0x21, 0x20}, Case{false, 0, 0x00, 0x01},
+                       Case{false, 7, 0x01, 0x21}, Case{true, 0, 0xFFFFFF21, 0x20}}) {
+    SCOPED_TRACE(std::to_string(c.port) + (c.light ? " light" : " dark"));
+    json service = leds_dark();
+    service["window"]["0x220"] = c.before;
+    RegctlBench bench(service);
+    EXPECT_TRUE(c.light ? light_sata_status_LED(bench.connect, bench.dev(), c.port)
+                        : dark_sata_status_LED(bench.connect, bench.dev(), c.port));
+    EXPECT_EQ(out_bits(bench), c.after);
+  }
+}
+
+TEST(SataLed, AnLedBlinksAndThenComesBackAsItWas) {
+  for (const bool lit : {true, false}) {
+    SCOPED_TRACE(lit ? "lit" : "dark");
+    RegctlBench bench(leds_dark());
+    if (lit) {
+      ASSERT_TRUE(light_sata_status_LED(bench.connect, bench.dev(), 1));
+    }
+    ASSERT_TRUE(blink_sata_status_LED(bench.connect, bench.dev(), 1, true));
+    EXPECT_EQ(led(bench, 5), LedState::blinking);
+    EXPECT_EQ(out_bits(bench) & 0x20, 0x20u);  // dark between blinks
+    EXPECT_EQ(bench.dev()->dev_tbl_b[5], 1u);
+    EXPECT_EQ(bench.dev()->dev_tbl_a[5], lit ? 0u : 0x20u);
+    ASSERT_TRUE(blink_sata_status_LED(bench.connect, bench.dev(), 1, false));
+    EXPECT_EQ(led(bench, 5), lit ? LedState::lit : LedState::dark);
+    EXPECT_EQ(bench.dev()->dev_tbl_b[5], 0u);
+    EXPECT_EQ(bench.controller().peek(M9182_REG_GPIO_BLINK_EN), 0u);
+  }
+}
+
+// The simulated LED goes by its output bit alone, as the LED is defined.
+TEST(SataLed, TheSimulatedLedFollowsItsOutputBitWhateverTheOutputEnable) {
+  RegctlBench bench(dock_controller({{"window", {{"0x220", "0x20"}, {"0x224", "0x3F"}}}}));
+  EXPECT_EQ(led(bench, 0), LedState::lit);
+  EXPECT_EQ(led(bench, 5), LedState::dark);
+}
+
+TEST(SataLedEntry, OnOffAndBlinkWorkThroughTheirOwnConnection) {
+  RegctlBench bench(leds_dark());
+  EXPECT_EQ(sata_status_LED_blink(bench.dev(), 0, false), kIOReturnError);  // it does not blink
+  EXPECT_EQ(sata_status_LED_on(bench.dev(), 0), kIOReturnSuccess);
+  EXPECT_EQ(led(bench, 0), LedState::lit);
+  EXPECT_EQ(sata_status_LED_blink(bench.dev(), 0, true), kIOReturnSuccess);
+  EXPECT_EQ(led(bench, 0), LedState::blinking);
+  EXPECT_EQ(sata_status_LED_blink(bench.dev(), 0, true), kIOReturnError);  // it blinks already
+  EXPECT_EQ(sata_status_LED_blink(bench.dev(), 0, false), kIOReturnSuccess);
+  EXPECT_EQ(led(bench, 0), LedState::lit);
+  EXPECT_EQ(sata_status_LED_off(bench.dev(), 0), kIOReturnSuccess);
+  EXPECT_EQ(led(bench, 0), LedState::dark);
+  EXPECT_EQ(bench.driver().open_connections(), 1u);  // only the bench's
+  EXPECT_EQ(bench.console().err(), "");  // refusals of blinking are quiet
+}
+
+TEST(SataLedEntry, RefusalsOpenNothingAndFailuresHaveTheirLines) {
+  RegctlBench bench(testing::driver_machine({leds_dark({{"faults", {{"fail_selector", 7}}}}),
+                                             leds_dark({{"open_status", "0xE00002C5"}})}));
+  bench.console().clear();
+  sDevice unopenable{};
+  EXPECT_EQ(sata_status_LED_on(bench.dev(), 2), kIOReturnBadArgument);
+  EXPECT_EQ(sata_status_LED_off(nullptr, 0), kIOReturnBadArgument);
+  EXPECT_EQ(sata_status_LED_blink(&unopenable, 0, true), kIOReturnBadArgument);  // no service
+  EXPECT_EQ(bench.driver().connections_opened(), 1u);  // the bench's own
+  unopenable.service = bench.driver().service_handle(1);
+  EXPECT_EQ(sata_status_LED_on(&unopenable, 0), kIOReturnError);
+  EXPECT_EQ(sata_status_LED_blink(&unopenable, 0, true), kIOReturnError);
+  EXPECT_EQ(sata_status_LED_on(bench.dev(), 1), kIOReturnError);
+  EXPECT_EQ(sata_status_LED_off(bench.dev(), 1), kIOReturnError);
+  EXPECT_EQ(sata_status_LED_blink(bench.dev(), 1, true), kIOReturnError);
+  EXPECT_EQ(bench.console().err(),
+            "sata_status_LED_on Err2\nsata_status_LED_blink Err2\n"
+            "light_sata_status_LED err\nsata_status_LED_on Err1\ndark_sata_status_LED err\nsata_status_LED_off Err1\n"
+            "blink_sata_status_LED err\n");
+  EXPECT_EQ(bench.driver().open_connections(), 1u);
 }
 
 }  // namespace
