@@ -74,18 +74,12 @@ bool AppDelegate::fn_unmount_diskX(std::uint32_t bsdNum) {
   if (!session) return false;
   bool result = true;
   for (std::uint32_t slice = 0; slice < kSlicesPerDisk; ++slice) {
-    const DADisk disk = DADisk::create_from_bsd_name(session, bsd_device_name(bsdNum, slice));
-    if (!disk) continue;
-    const DADiskDescription description = disk.copy_description();
-    if (!description) continue;
-    const auto name = description.volume_name();
-    if (!name || is_protected_volume_name(*name)) continue;
-    const auto path = description.volume_path();
-    if (!path || !check_resource_is_reachable(*path)) continue;
-    if (unmount_and_eject_device_at(*path)) continue;
+    const auto volume = named_mounted_volume(session, bsdNum, slice);
+    if (!volume || !check_resource_is_reachable(volume->path)) continue;
+    if (unmount_and_eject_device_at(volume->path)) continue;
     result = false;
     // The name is part of the message as it stands, whatever characters it holds.
-    application_.run_critical_alert_panel(localized(kAppTitle), std::string(kVolumeEjectFailed) + *name,
+    application_.run_critical_alert_panel(localized(kAppTitle), std::string(kVolumeEjectFailed) + volume->name,
                                           localized(kConfirmButton));
   }
   return result;

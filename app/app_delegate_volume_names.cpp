@@ -20,17 +20,11 @@ void AppDelegate::__dump_partition_names(sDevice* dev, std::uint32_t bsdNum, std
     // The list is shared by the dock's ports: never past its last entry.
     const std::uint32_t position = dev->vol_name_cnt + k;
     if (position >= kVolumeNameCapacity) break;
-    const DADisk disk = DADisk::create_from_bsd_name(session, bsd_device_name(bsdNum, slice));
-    if (!disk) continue;
-    const DADiskDescription description = disk.copy_description();
-    if (!description) continue;
-    const auto name = description.volume_name();
-    if (!name || is_protected_volume_name(*name)) continue;
-    const auto path = description.volume_path();
-    if (!path) continue;
-    const auto free_bytes = file_system_free_size(*path);
+    const auto volume = named_mounted_volume(session, bsdNum, slice);
+    if (!volume) continue;
+    const auto free_bytes = file_system_free_size(volume->path);
     if (!free_bytes) continue;
-    texts[position] = *name;
+    texts[position] = volume->name;
     dev->vol_names[position] = texts[position].c_str();
     dev->vol_free_gb[position] = static_cast<double>(*free_bytes) / 1'000'000'000.0;
     ++k;

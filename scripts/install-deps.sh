@@ -1,12 +1,18 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the project builds with, when any is missing.
-# With --screenshots, also what scripts/screenshots.sh runs the desktop program in: a
-# virtual X display, a window manager, a tray panel, xdotool and ImageMagick.
+# Installs Debian packages when any is missing: the packages the project builds with,
+# plus the PACKAGEs named. With --screenshots, also what scripts/screenshots.sh runs the
+# desktop program in: a virtual X display, a window manager, a tray panel, xdotool and
+# ImageMagick. With --only, just the PACKAGEs named.
+# Usage: install-deps.sh [--screenshots] [--only] [PACKAGE...]
 set -euo pipefail
 packages=(cmake g++ make ccache pkg-config nlohmann-json3-dev libgtest-dev libgmock-dev qt6-base-dev fonts-dejavu-core)
-if [ "${1:-}" = "--screenshots" ]; then
-  packages+=(xvfb openbox trayer xdotool imagemagick x11-utils x11-xserver-utils)
-fi
+for arg in "$@"; do
+  case "$arg" in
+    --screenshots) packages+=(xvfb openbox trayer xdotool imagemagick x11-utils x11-xserver-utils) ;;
+    --only) packages=() ;;
+    *) packages+=("$arg") ;;
+  esac
+done
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

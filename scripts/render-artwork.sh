@@ -7,19 +7,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-need=(librsvg2-bin)
-command -v optipng >/dev/null || need+=(optipng)
-missing=()
-for p in "${need[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  sudo=""
-  [ "$(id -u)" -eq 0 ] || sudo="sudo"
-  $sudo apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" ||
-    command -v rsvg-convert >/dev/null  # optipng is optional; rsvg-convert is not
-fi
+# optipng is optional; rsvg-convert is not.
+scripts/install-deps.sh --only librsvg2-bin optipng || scripts/install-deps.sh --only librsvg2-bin
 
 src=app/artwork
 out=app/resources

@@ -1,5 +1,6 @@
 #include "platform/sim/machine_file.h"
 
+#include <cctype>
 #include <charconv>
 #include <fstream>
 #include <sstream>
@@ -84,6 +85,22 @@ std::int64_t require_int(const json& value, std::string_view place) {
   if (value.is_number_integer()) return value.get<std::int64_t>();
   if (value.is_number_unsigned()) return static_cast<std::int64_t>(value.get<std::uint64_t>());
   throw MachineFileError(std::string(place), "expected an integer, found " + kind_name(value));
+}
+
+std::vector<std::uint8_t> require_hex_bytes(const json& value, std::string_view place) {
+  const std::string text = require_string(value, place);
+  std::string digits;
+  for (const char c : text) {
+    if (std::isspace(static_cast<unsigned char>(c))) continue;
+    if (!std::isxdigit(static_cast<unsigned char>(c)))
+      throw MachineFileError(std::string(place), "data must be hexadecimal digits, found '" + std::string(1, c) + "'");
+    digits += c;
+  }
+  if (digits.size() % 2 != 0) throw MachineFileError(std::string(place), "data must have an even number of hex digits");
+  std::vector<std::uint8_t> bytes;
+  for (std::size_t i = 0; i < digits.size(); i += 2)
+    bytes.push_back(static_cast<std::uint8_t>(std::stoul(digits.substr(i, 2), nullptr, 16)));
+  return bytes;
 }
 
 static std::uint64_t parse_unsigned_text(const std::string& text, std::string_view place) {

@@ -5,6 +5,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include <nlohmann/json.hpp>
 
@@ -46,6 +47,8 @@ const json& require_array(const json& value, std::string_view place);
 std::string require_string(const json& value, std::string_view place);
 bool require_bool(const json& value, std::string_view place);
 std::int64_t require_int(const json& value, std::string_view place);
+// Bytes written as a string of hexadecimal digits, two a byte, blanks allowed.
+std::vector<std::uint8_t> require_hex_bytes(const json& value, std::string_view place);
 // A number, or a string holding a decimal or 0x-prefixed hexadecimal number.
 std::uint64_t require_uint(const json& value, std::string_view place, std::uint64_t max);
 

@@ -1,25 +1,9 @@
 #include "platform/sim/registry_json.h"
 
 #include <algorithm>
-#include <cctype>
 
 namespace berth::sim {
 namespace {
-
-std::vector<std::uint8_t> hex_bytes(const std::string& text, std::string_view place) {
-  std::string digits;
-  for (char c : text) {
-    if (std::isspace(static_cast<unsigned char>(c))) continue;
-    if (!std::isxdigit(static_cast<unsigned char>(c)))
-      throw MachineFileError(std::string(place), "data must be hexadecimal digits, found '" + std::string(1, c) + "'");
-    digits += c;
-  }
-  if (digits.size() % 2 != 0) throw MachineFileError(std::string(place), "data must have an even number of hex digits");
-  std::vector<std::uint8_t> bytes;
-  for (std::size_t i = 0; i < digits.size(); i += 2)
-    bytes.push_back(static_cast<std::uint8_t>(std::stoul(digits.substr(i, 2), nullptr, 16)));
-  return bytes;
-}
 
 std::string to_hex(const std::vector<std::uint8_t>& bytes) {
   static constexpr char kDigits[] = "0123456789abcdef";
@@ -115,7 +99,7 @@ PropertyValue property_value_from_json(const json& value, std::string_view place
   const std::string at = place_of(place, kind);
   if (kind == "str") return PropertyValue::make_text(require_string(content, at), true);
   if (kind == "wide") return PropertyValue::make_text(require_string(content, at), false);
-  if (kind == "data") return PropertyValue::make_data(hex_bytes(require_string(content, at), at));
+  if (kind == "data") return PropertyValue::make_data(require_hex_bytes(content, at));
   if (kind == "num") return PropertyValue::make_number(require_int(content, at));
   if (kind == "bool") return PropertyValue::make_other(require_bool(content, at) ? "Yes" : "No");
   if (kind == "other") return PropertyValue::make_other(content.is_string() ? content.get<std::string>() : content.dump());

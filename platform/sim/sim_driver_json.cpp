@@ -1,6 +1,5 @@
 #include "platform/sim/sim_driver_json.h"
 
-#include <cctype>
 #include <fstream>
 #include <iterator>
 
@@ -19,22 +18,6 @@ std::uint64_t optional_uint(const json& object, std::string_view key, std::strin
 bool optional_bool(const json& object, std::string_view key, std::string_view place) {
   const json* value = find(object, key);
   return value && require_bool(*value, place_of(place, key));
-}
-
-std::vector<std::uint8_t> hex_data(const json& value, std::string_view place) {
-  const std::string text = require_string(value, place);
-  std::string digits;
-  for (const char c : text) {
-    if (std::isspace(static_cast<unsigned char>(c))) continue;
-    if (!std::isxdigit(static_cast<unsigned char>(c)))
-      throw MachineFileError(std::string(place), "data must be hexadecimal digits, found '" + std::string(1, c) + "'");
-    digits += c;
-  }
-  if (digits.size() % 2 != 0) throw MachineFileError(std::string(place), "data must have an even number of hex digits");
-  std::vector<std::uint8_t> bytes;
-  for (std::size_t i = 0; i < digits.size(); i += 2)
-    bytes.push_back(static_cast<std::uint8_t>(std::stoul(digits.substr(i, 2), nullptr, 16)));
-  return bytes;
 }
 
 std::vector<std::uint8_t> read_image(const std::filesystem::path& path, std::string_view place) {
@@ -67,7 +50,7 @@ void apply_bytes_at(std::vector<std::uint8_t>& contents, const json& list, std::
       const std::string characters = require_string(*text, place_of(at, "text"));
       place_bytes(contents, address, std::vector<std::uint8_t>(characters.begin(), characters.end()), at);
     } else {
-      place_bytes(contents, address, hex_data(*data, place_of(at, "data")), at);
+      place_bytes(contents, address, require_hex_bytes(*data, place_of(at, "data")), at);
     }
   }
 }
@@ -112,7 +95,7 @@ std::vector<I2cDeviceConfig> i2c_from_json(const json& list, std::string_view pl
     require_object(list[i], at);
     I2cDeviceConfig device;
     device.address = static_cast<std::uint8_t>(require_uint(require(list[i], "address", at), place_of(at, "address"), 0x7F));
-    if (const json* read = find(list[i], "read")) device.read_bytes = hex_data(*read, place_of(at, "read"));
+    if (const json* read = find(list[i], "read")) device.read_bytes = require_hex_bytes(*read, place_of(at, "read"));
     device.hold_scl = optional_bool(list[i], "hold_scl", at);
     devices.push_back(std::move(device));
   }

@@ -16,12 +16,6 @@ namespace {
 using namespace berth::testing;
 using nlohmann::json;
 
-std::string write_temp(const std::string& name, const std::string& text) {
-  const auto path = std::filesystem::temp_directory_path() / name;
-  std::ofstream(path) << text;
-  return path.string();
-}
-
 TEST(BerthctlScan, JsonDescribesTheDemoMachinesDock) {
   const auto result = run_berthctl({"scan", "--json"});
   ASSERT_EQ(result.exit_status, 0) << result.err;

@@ -31,6 +31,12 @@ std::string CommandResult::last_line() const {
   return pos == std::string::npos ? text : text.substr(pos + 1);
 }
 
+std::string write_temp(const std::string& name, const std::string& text) {
+  const auto path = std::filesystem::temp_directory_path() / name;
+  std::ofstream(path) << text;
+  return path.string();
+}
+
 CommandResult run_berthctl(const std::vector<std::string>& args) {
   const auto dir = std::filesystem::temp_directory_path() /
                    ("berthctl-test-" + std::to_string(::getpid()) + "-" + std::to_string(std::rand()));

@@ -14,5 +14,7 @@ struct CommandResult {
 };
 
 CommandResult run_berthctl(const std::vector<std::string>& args);
+// Writes text to a file of that name in the temporary directory; returns its path.
+std::string write_temp(const std::string& name, const std::string& text);
 
 }  // namespace berth::testing
