@@ -24,7 +24,8 @@ std::vector<std::uint8_t> read_image_file(const std::string& path) {
   if (!in) throw UsageError{"cannot read " + path};
   std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   if (bytes.size() > kFlashSize)
-    throw UsageError{path + " has " + std::to_string(bytes.size()) + " bytes; the flash holds " + std::to_string(kFlashSize)};
+    throw UsageError{path + " has " + std::to_string(bytes.size()) + " bytes; the flash holds " +
+                     std::to_string(kFlashSize)};
   return bytes;
 }
 
@@ -65,8 +66,8 @@ bool program_whole(ControllerSession& session, std::span<const std::uint8_t> fil
 
 // Reads the flash, then erases and programs the sectors that differ from what a whole
 // program would leave, with the same bytes.
-bool program_changed(ControllerSession& session, std::span<const std::uint8_t> file, std::span<const std::uint8_t> expected,
-                     Outcome& outcome) {
+bool program_changed(ControllerSession& session, std::span<const std::uint8_t> file,
+                     std::span<const std::uint8_t> expected, Outcome& outcome) {
   std::vector<std::uint8_t> current(kFlashSize);
   if (!read_9182_spi_flash(session.connection(), session.record(), 0, current)) {
     write_err("flash program: the flash could not be read\n");
@@ -85,7 +86,8 @@ bool program_changed(ControllerSession& session, std::span<const std::uint8_t> f
   return outcome.programming_ended(ok);
 }
 
-void verify(ControllerSession& session, std::span<const std::uint8_t> expected, std::size_t file_size, Outcome& outcome) {
+void verify(ControllerSession& session, std::span<const std::uint8_t> expected, std::size_t file_size,
+            Outcome& outcome) {
   std::vector<std::uint8_t> flash(kFlashSize);
   if (!read_9182_spi_flash(session.connection(), session.record(), 0, flash)) {
     write_err("flash program: the flash could not be read back\n");
@@ -103,7 +105,8 @@ void verify(ControllerSession& session, std::span<const std::uint8_t> expected, 
 }
 
 nlohmann::ordered_json outcome_fields(const std::string& path, std::size_t file_size, const Outcome& outcome) {
-  nlohmann::ordered_json fields{{"file", path}, {"file_bytes", file_size}, {"sectors_programmed", outcome.sectors_programmed}};
+  nlohmann::ordered_json fields{
+      {"file", path}, {"file_bytes", file_size}, {"sectors_programmed", outcome.sectors_programmed}};
   if (outcome.verified) fields["verified"] = *outcome.verified;
   if (outcome.first_difference) fields["first_difference"] = format("0x%05zX", *outcome.first_difference);
   return fields;

@@ -114,7 +114,8 @@ bool ControllerSession::connect(std::uint32_t service_index) {
 bool ControllerSession::fill_record(RecordNeeds needs) {
   sDevice& dev = *record_;
   bool ok = My_get_vid_did(connection_, &dev.VID, &dev.DID) == kIOReturnSuccess;
-  if (ok && needs.location) ok = My_get_bus_dev_fun_num(connection_, &dev.bus_num, &dev.dev_num, &dev.fun_num) == kIOReturnSuccess;
+  if (ok && needs.location)
+    ok = My_get_bus_dev_fun_num(connection_, &dev.bus_num, &dev.dev_num, &dev.fun_num) == kIOReturnSuccess;
   if (ok && needs.flash_identity) ok = get_VID_DID_9182_spi_flash(connection_, &dev, &dev.spi_flash_id);
   if (!ok) err_printf("cannot read the controller's identity\n");
   return ok;

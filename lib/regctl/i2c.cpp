@@ -99,7 +99,8 @@ bool i2c_write_byte(io_connect_t connect, sDevice* dev, bool send_start, bool se
 
 std::uint8_t i2c_read_byte(io_connect_t connect, sDevice* dev, bool nack, bool send_stop) {
   std::uint8_t byte = 0;
-  for (int bit = 0; bit < 8; ++bit) byte = static_cast<std::uint8_t>((byte << 1) | (i2c_read_bit(connect, dev) ? 1 : 0));
+  for (int bit = 0; bit < 8; ++bit)
+    byte = static_cast<std::uint8_t>((byte << 1) | (i2c_read_bit(connect, dev) ? 1 : 0));
   i2c_write_bit(connect, dev, nack);
   if (send_stop) i2c_stop_cond(connect, dev);
   return byte;

@@ -28,7 +28,8 @@ bool start_blinking(io_connect_t connect, sDevice* dev, std::uint8_t port) {
   const unsigned pin = led_pin(port);
   const std::uint32_t mask = led_mask(port);
   std::uint32_t out = 0;
-  if (window_read(connect, dev, M9182_REG_GPIO_DATA_OUT, &out) != kIOReturnSuccess) return failed("blink_sata_status_LED err\n");
+  if (window_read(connect, dev, M9182_REG_GPIO_DATA_OUT, &out) != kIOReturnSuccess)
+    return failed("blink_sata_status_LED err\n");
   if (dev->dev_tbl_b[pin] != 0) return false;
   dev->dev_tbl_b[pin] = 1;
   dev->dev_tbl_a[pin] = out & mask;
@@ -43,7 +44,8 @@ bool stop_blinking(io_connect_t connect, sDevice* dev, std::uint8_t port) {
   const unsigned pin = led_pin(port);
   const std::uint32_t mask = led_mask(port);
   std::uint32_t blink = 0;
-  if (window_read(connect, dev, M9182_REG_GPIO_BLINK_EN, &blink) != kIOReturnSuccess) return failed("blink_sata_status_LED err\n");
+  if (window_read(connect, dev, M9182_REG_GPIO_BLINK_EN, &blink) != kIOReturnSuccess)
+    return failed("blink_sata_status_LED err\n");
   if (dev->dev_tbl_b[pin] == 0) return false;
   dev->dev_tbl_b[pin] = 0;
   const bool was_dark = dev->dev_tbl_a[pin] != 0;
@@ -80,15 +82,15 @@ bool blink_sata_status_LED(io_connect_t connect, sDevice* dev, std::uint8_t port
 kern_return_t sata_status_LED_on(sDevice* dev, std::uint32_t port) {
   if (led_entry_refused(dev, port)) return kIOReturnBadArgument;
   const auto p = static_cast<std::uint8_t>(port);
-  return run_on_record_service(dev, "sata_status_LED_on", [=](io_connect_t c) { return light_sata_status_LED(c, dev, p); },
-                               true);
+  return run_on_record_service(
+      dev, "sata_status_LED_on", [=](io_connect_t c) { return light_sata_status_LED(c, dev, p); }, true);
 }
 
 kern_return_t sata_status_LED_off(sDevice* dev, std::uint32_t port) {
   if (led_entry_refused(dev, port)) return kIOReturnBadArgument;
   const auto p = static_cast<std::uint8_t>(port);
-  return run_on_record_service(dev, "sata_status_LED_off", [=](io_connect_t c) { return dark_sata_status_LED(c, dev, p); },
-                               true);
+  return run_on_record_service(
+      dev, "sata_status_LED_off", [=](io_connect_t c) { return dark_sata_status_LED(c, dev, p); }, true);
 }
 
 // A failed blink prints its own line only.

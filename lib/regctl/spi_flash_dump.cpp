@@ -46,7 +46,8 @@ bool dump_9182_spi_flash(io_connect_t connect, sDevice* dev) {
 
 kern_return_t spi_flash_dump(sDevice* dev) {
   if (dev == nullptr || dev->service == 0) return kIOReturnBadArgument;
-  return run_on_record_service(dev, "spi_flash_dump", [dev](io_connect_t c) { return dump_9182_spi_flash(c, dev); }, true);
+  return run_on_record_service(
+      dev, "spi_flash_dump", [dev](io_connect_t c) { return dump_9182_spi_flash(c, dev); }, true);
 }
 
 kern_return_t spi_flash_program_flash(sDevice* dev) {

@@ -40,7 +40,8 @@ SectorFill fill_sector(io_connect_t connect, sDevice* dev, std::uint32_t address
 }
 
 std::span<const std::uint8_t> sector_source(std::span<const std::uint8_t> image, std::uint32_t offset) {
-  return offset >= image.size() ? std::span<const std::uint8_t>{} : image.subspan(offset, std::min<std::size_t>(kFlashSectorSize, image.size() - offset));
+  return offset >= image.size() ? std::span<const std::uint8_t>{}
+                                : image.subspan(offset, std::min<std::size_t>(kFlashSectorSize, image.size() - offset));
 }
 
 // Up to `limit` bytes of a file opened without following a link.
@@ -76,7 +77,8 @@ bool program_all_sectors(io_connect_t connect, sDevice* dev, std::span<const std
   dev->dev_aux_v = 0;
   for (std::uint32_t sector = 0; sector < kFlashSectorCount; ++sector) {
     dev->dev_aux_v = sector * 100 / kFlashSectorCount;
-    err_printf("Doing program_whole_9182_spi_flash, sec_cnt = %08X, pgs=%d\n", sector, static_cast<int>(dev->dev_aux_v));
+    err_printf("Doing program_whole_9182_spi_flash, sec_cnt = %08X, pgs=%d\n", sector,
+               static_cast<int>(dev->dev_aux_v));
     if (on_sector) on_sector(sector);
     const SectorFill fill = program_sector(connect, dev, sector, image, programmed);
     if (fill == SectorFill::failed) return whole_flash_failed();
@@ -154,7 +156,8 @@ bool program_BIOS_9182_spi_flash(io_connect_t connect, sDevice* dev) {
       return false;
     }
     if (fill == SectorFill::end_of_image)
-      write_out(format("WARN: program_BIOS_9182_spi_flash, read m9182bios.bin EOF, total_bytes_from_bios=%x\n", programmed));
+      write_out(
+          format("WARN: program_BIOS_9182_spi_flash, read m9182bios.bin EOF, total_bytes_from_bios=%x\n", programmed));
   }
   write_out("program_BIOS_9182_spi_flash done\n");
   return true;

@@ -79,7 +79,8 @@ bool get_M9182_BIOS_version(io_connect_t connect, sDevice* dev) {
   const std::uint32_t base = uses_version_base_0x20000(dev->DID) ? 0x20000 : 0x10000;
   std::uint32_t words[4] = {};
   bool all_read = true;
-  for (std::uint32_t i = 0; i < 4; ++i) all_read &= get_9182_spi_flash_4Bytes(connect, dev, base + 4 + 4 * i, &words[i]);
+  for (std::uint32_t i = 0; i < 4; ++i)
+    all_read &= get_9182_spi_flash_4Bytes(connect, dev, base + 4 + 4 * i, &words[i]);
   const auto byte = [&](std::uint32_t word, unsigned n) { return static_cast<char>(words[word] >> (8 * n)); };
   dev->bios_ver[0] = byte(0, 3);
   for (unsigned n = 0; n < 4; ++n) {

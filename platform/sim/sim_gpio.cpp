@@ -54,8 +54,10 @@ bool SimGpio::pin_driven_low(unsigned pin) const {
 
 bool SimGpio::line(unsigned pin) const {
   if (pin_driven_low(pin)) return false;
-  if (pin == kSclPin) return std::none_of(devices_.begin(), devices_.end(), [](const auto& d) { return d.holds_scl_low(); });
-  if (pin == kSdaPin) return std::none_of(devices_.begin(), devices_.end(), [](const auto& d) { return d.pulls_sda_low(); });
+  if (pin == kSclPin)
+    return std::none_of(devices_.begin(), devices_.end(), [](const auto& d) { return d.holds_scl_low(); });
+  if (pin == kSdaPin)
+    return std::none_of(devices_.begin(), devices_.end(), [](const auto& d) { return d.pulls_sda_low(); });
   return true;
 }
 
