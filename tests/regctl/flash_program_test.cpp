@@ -88,7 +88,7 @@ TEST(WholeFlash, AnUnknownFlashIsRefusedBeforeAnyErase) {
     RegctlBench bench(dock_controller({{"flash", {{"id", id}, {"fill", "0x00"}}}}));
     const std::string type = format("spi_flash_type = %Xh\n", bench.dev()->spi_flash_id);
     EXPECT_FALSE(program_whole_9182_spi_flash_bytes(bench.connect, bench.dev(), pattern_bytes(64, 2), {}));
-    EXPECT_FALSE(program_9182_spi_flash_sectors(bench.connect, bench.dev(), pattern_bytes(64, 2), FlashSectors().set(), {}));
+    EXPECT_FALSE(program_9182_spi_flash_sectors(bench.connect, bench.dev(), {}, FlashSectors().set(), {}));
     EXPECT_EQ(bench.console().err(), type + line + "program_whole_9182_spi_flash error done\n" + line);
     EXPECT_EQ(bench.flash().counts().erases, 0u);
   }
@@ -151,7 +151,8 @@ TEST(FlashEntryPoints, ADumpNeverWritesThroughALinkAnotherNameOrAFifo) {
     EXPECT_EQ(spi_flash_dump(bench.dev()), kIOReturnError);
     std::filesystem::remove(path);
     EXPECT_TRUE(testing::read_bytes(dir / "victim") == (Bytes{1, 2, 3}));
-    EXPECT_EQ(bench.console().err(), "cannot write " + path + ": " + reason + "\ndump_9182_spi_flash Err\nspi_flash_dump Err1\n");
+    EXPECT_EQ(bench.console().err(),
+              "cannot write " + path + ": " + reason + "\ndump_9182_spi_flash Err\nspi_flash_dump Err1\n");
   }
 }
 
@@ -225,7 +226,8 @@ TEST(FlashFixedFiles, WholeFlashAndBiosProgrammingReadTheirFixedFilesWithoutFoll
     RegctlBench bench(dock_controller({{"faults", testing::fail_call_after_setup(30)}}));
     EXPECT_FALSE(program_BIOS_9182_spi_flash(bench.connect, bench.dev()));
     std::filesystem::remove(kBiosImagePath);
-    EXPECT_TRUE(bench.console().err().ends_with("sector_erase_4KB_9182_spi_flash Err\nprogram_BIOS_9182_spi_flash Err\n"));
+    EXPECT_TRUE(
+        bench.console().err().ends_with("sector_erase_4KB_9182_spi_flash Err\nprogram_BIOS_9182_spi_flash Err\n"));
     EXPECT_EQ(bench.console().out(), "");
   }
   {
@@ -258,14 +260,16 @@ CleanRun clean_run(const std::vector<std::uint8_t>& image) {
 // the program reported success.
 bool run_with_fault(const std::vector<std::uint8_t>& image, const CleanRun& clean, std::uint64_t position) {
   SCOPED_TRACE("failing call " + std::to_string(position) + " of " + std::to_string(clean.calls));
-  RegctlBench bench(dock_controller({{"flash", {{"fill", "0x00"}}}, {"faults", {{"fail_call", clean.setup_calls + position}}}}));
+  RegctlBench bench(
+      dock_controller({{"flash", {{"fill", "0x00"}}}, {"faults", {{"fail_call", clean.setup_calls + position}}}}));
   const bool ok = program_whole_9182_spi_flash_bytes(bench.connect, bench.dev(), image, {});
   EXPECT_LE(bench.driver().call_count(0) - clean.setup_calls, clean.calls);
   if (ok) {
     const auto bytes = bench.flash().contents();
     EXPECT_TRUE(std::equal(bytes.begin(), bytes.end(), clean.contents.begin())) << "success over wrong contents";
   } else {
-    EXPECT_TRUE(bench.console().err().ends_with(" Err\nprogram_whole_9182_spi_flash error done\n")) << bench.console().err();
+    const std::string& err = bench.console().err();
+    EXPECT_TRUE(err.ends_with(" Err\nprogram_whole_9182_spi_flash error done\n")) << err;
   }
   return ok;
 }
@@ -286,7 +290,8 @@ TEST(FlashFaults, EveryFailingCallOfAWholeFlashProgramEndsClearly) {
   const CleanRun clean = clean_run(image);
   std::size_t survived = 0;
   std::size_t failed = 0;
-  for (const auto position : positions(clean.calls, 400, 60)) (run_with_fault(image, clean, position) ? survived : failed)++;
+  for (const auto position : positions(clean.calls, 400, 60))
+    (run_with_fault(image, clean, position) ? survived : failed)++;
   // The unprotect before each erase may fail without harm; every other call matters.
   EXPECT_GT(survived, 0u);
   EXPECT_GT(failed, survived);
@@ -295,7 +300,8 @@ TEST(FlashFaults, EveryFailingCallOfAWholeFlashProgramEndsClearly) {
 TEST(FlashFaults, FailingCallsSpreadOverAFullImageEndClearly) {
   const auto image = testing::pattern_bytes(kFlashSize, 12);
   const CleanRun clean = clean_run(image);
-  for (const auto position : {clean.calls / 3, 2 * clean.calls / 3, clean.calls}) run_with_fault(image, clean, position);
+  for (const auto position : {clean.calls / 3, 2 * clean.calls / 3, clean.calls})
+    run_with_fault(image, clean, position);
 }
 
 }  // namespace

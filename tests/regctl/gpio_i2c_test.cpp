@@ -111,7 +111,7 @@ TEST_F(Gpio, DefaultSettingsStopAtTheFirstFailedWrite) {
 TEST_F(Gpio, TheRegisterDumpNamesEveryRegisterInTableOrderUntilAFailedRead) {
   RegctlBench bench(with_window({{"0x258", "0x743217"}, {"0x22C", "0x5"}}));
   std::vector<std::string> told;
-  ASSERT_TRUE(dump_gpio_regs(bench.connect, bench.dev(), [&](const char* name, std::uint32_t) { told.push_back(name); }));
+  ASSERT_TRUE(dump_gpio_regs(bench.connect, bench.dev(), [&](const char* name, auto) { told.push_back(name); }));
   const std::string lines =
       "M9182_REG_GPIO_DATA_OUT=0\nM9182_REG_GPIO_DATA_OUT_EN=3f\nM9182_REG_GPIO_BLINK_EN=0\n"
       "M9182_REG_GPIO_DATA_IN_POLARITY=5\nM9182_REG_GPIO_DATA_IN=3f\nM9182_REG_GPIO_INT_CAUSE=0\n"
@@ -140,7 +140,8 @@ TEST_F(Gpio, TestRoutineThreeWritesTwoBytesThatArriveAtDevice0x23) {
 TEST_F(Gpio, BytesArriveAndAreAcknowledgedOnlyByTheAddressedDevice) {
   RegctlBench bench;
   EXPECT_FALSE(i2c_write_byte(bench.connect, bench.dev(), true, false, 0x23 << 1));
-  for (std::uint8_t byte : {0x00, 0x5A, 0x81}) EXPECT_FALSE(i2c_write_byte(bench.connect, bench.dev(), false, byte == 0x81, byte));
+  for (std::uint8_t byte : {0x00, 0x5A, 0x81})
+    EXPECT_FALSE(i2c_write_byte(bench.connect, bench.dev(), false, byte == 0x81, byte));
   EXPECT_EQ(device(bench).received(), (std::vector<std::uint8_t>{0x00, 0x5A, 0x81}));
   // Nobody answers 0x50: its address and the byte after it are not acknowledged.
   EXPECT_TRUE(i2c_write_byte(bench.connect, bench.dev(), true, false, 0x50 << 1));
@@ -197,7 +198,9 @@ TEST_F(Gpio, WritingAOneWhileSomeoneHoldsDataLowIsLostArbitration) {
 }
 
 // A controller after the default GPIO settings: both LEDs driven and dark.
-json leds_dark(const json& changes = json::object()) { return with_window({{"0x220", "0x21"}, {"0x224", "0x1E"}}, changes); }
+json leds_dark(const json& changes = json::object()) {
+  return with_window({{"0x220", "0x21"}, {"0x224", "0x1E"}}, changes);
+}
 
 LedState led(RegctlBench& bench, unsigned pin) { return bench.controller().gpio().led(pin); }
 std::uint32_t out_bits(RegctlBench& bench) { return bench.controller().peek(M9182_REG_GPIO_DATA_OUT); }

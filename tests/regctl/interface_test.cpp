@@ -106,7 +106,7 @@ TEST(Connection, AFailingOpenSendsNothingAndAFailingSelector0LeavesItOpenForTheC
 TEST(PortInjector, EachStateGetsItsCommands) {
   TempDir dir;
   using Calls = std::vector<std::pair<std::uint32_t, Scalars>>;
-  const std::string named = "<dict>\n\t<key>CFBundleIdentifier</key>\n\t<string>VantrelRegCtl.AHCIPortInjector</string>\n";
+  const std::string named = "<key>CFBundleIdentifier</key>\n\t<string>VantrelRegCtl.AHCIPortInjector</string>\n";
   const std::vector<std::tuple<std::uint32_t, std::string, Calls, std::uint32_t>> cases{
       {0, named, {{4, {0, 0}}, {4, {1, 0}}}, 1},
       {1, named, {{4, {0, 0}}, {4, {0, 1}}}, 3},

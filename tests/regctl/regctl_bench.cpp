@@ -95,7 +95,8 @@ json fail_call_after_setup(std::uint64_t n) {
 
 std::vector<std::string> RegctlBench::log() {
   std::vector<std::string> lines;
-  for (const auto& access : controller().accesses()) lines.push_back(format_access(access.write, access.offset, access.value));
+  for (const auto& access : controller().accesses())
+    lines.push_back(format_access(access.write, access.offset, access.value));
   controller().clear_accesses();
   return lines;
 }

@@ -50,19 +50,25 @@ using Operation = std::function<bool(io_connect_t, sDevice*)>;
 TEST(SpiProtocol, EachOperationMakesExactlyItsRegisterAccesses) {
   const Log we = write_enable();
   const std::vector<std::tuple<const char*, json, Operation, Log>> cases{
-      {"identity", {}, [](auto c, auto d) { std::uint32_t id = 0; return get_VID_DID_9182_spi_flash(c, d, &id) && id == 0x1330EF; },
+      {"identity", {},
+       [](auto c, auto d) {
+         std::uint32_t id = 0;
+         return get_VID_DID_9182_spi_flash(c, d, &id) && id == 0x1330EF;
+       },
        transaction(kSpiReadIdentity, 0, {}, 0x1330EF)},
       {"write enable", {}, write_enable_9182_spi_flash, we},
       {"program 4 bytes", {}, [](auto c, auto d) { return program_4Bytes_9182_spi_flash(c, d, 0x1234, 0x44332211); },
        we + transaction(kSpiProgram4Bytes, 0x1234, 0x44332211) + busy_wait()},
-      {"program 1 byte: the low byte", {}, [](auto c, auto d) { return program_1Byte_9182_spi_flash(c, d, 0x20, 0x1234); },
+      {"program 1 byte: the low byte", {},
+       [](auto c, auto d) { return program_1Byte_9182_spi_flash(c, d, 0x20, 0x1234); },
        we + transaction(kSpiProgram1Byte, 0x20, 0x34) + busy_wait()},
       {"erase unprotects first", {}, [](auto c, auto d) { return sector_erase_4KB_9182_spi_flash(c, d, 0x3000); },
        we + transaction(kSpiSetSoftwareProtect, 0x3000) + we + transaction(kSpiSectorErase4KB, 0x3000) + busy_wait()},
       {"erase with identity 0", {{"id", 0}}, [](auto c, auto d) { return sector_erase_4KB_9182_spi_flash(c, d, 0); },
        we + transaction(kSpiSectorErase4KB, 0) + busy_wait()},
       {"read software protect fetches nothing", {},
-       [](auto c, auto d) { return read_software_protect_9182_spi_flash(c, d, 0x7000); }, transaction(kSpiReadSoftwareProtect, 0x7000)},
+       [](auto c, auto d) { return read_software_protect_9182_spi_flash(c, d, 0x7000); },
+       transaction(kSpiReadSoftwareProtect, 0x7000)},
   };
   for (const auto& [name, flash, operation, expected] : cases) {
     SCOPED_TRACE(name);
@@ -85,7 +91,8 @@ TEST(SpiProtocol, TheVersionWordsFollowTheDeviceId) {
       {"0x0612", "0x10007", 0x10004}, {"0x9182", "0x20007", 0x20004}};
   for (const auto& [did, at, first] : cases) {
     SCOPED_TRACE(did);
-    RegctlBench bench(dock_controller({{"did", did}, {"flash", {{"bytes_at", {{{"address", at}, {"text", "V1.0.20-R06XYZ"}}}}}}}));
+    const json text = {{"address", at}, {"text", "V1.0.20-R06XYZ"}};
+    RegctlBench bench(dock_controller({{"did", did}, {"flash", {{"bytes_at", {text}}}}}));
     bench.start_log();
     ASSERT_TRUE(get_M9182_BIOS_version(bench.connect, bench.dev()));
     EXPECT_EQ(std::string(bench.dev()->bios_ver, 16), std::string("V1.0.20-R06\0\0\0\0\0", 16));
@@ -126,7 +133,8 @@ TEST(SpiProtocol, FailureLinesOfEveryLevel) {
       {"status read fails", dock_controller({{"flash", {{"id", 0}}}, {"faults", testing::fail_call_after_setup(7)}}),
        "read_9182_spi_flash_status Err\nwrite_enable_9182_spi_flash fail, flash_status=0\n"
        "write_enable_9182_spi_flash Err\nsector_erase_4KB_9182_spi_flash Err\n"},
-      {"write enable command fails", dock_controller({{"flash", {{"id", 0}}}, {"faults", testing::fail_call_after_setup(2)}}),
+      {"write enable command fails",
+       dock_controller({{"flash", {{"id", 0}}}, {"faults", testing::fail_call_after_setup(2)}}),
        "write_enable_9182_spi_flash Err\nsector_erase_4KB_9182_spi_flash Err\n"},
   };
   for (const auto& [name, service, lines] : cases) {
@@ -146,7 +154,8 @@ TEST(SpiProtocol, ACommandThatNeverCompletesFailsAfterTheBoundedPoll) {
   EXPECT_FALSE(get_VID_DID_9182_spi_flash(bench.connect, bench.dev(), &id));
   EXPECT_EQ(id, 0u);
   EXPECT_EQ(bench.log().size(), 4 + kSpiCompletionPolls);
-  EXPECT_EQ(bench.console().err(), "SPI command 009F2330 did not complete after 1000 polls\nget_VID_DID_9182_spi_flash Err\n");
+  EXPECT_EQ(bench.console().err(),
+            "SPI command 009F2330 did not complete after 1000 polls\nget_VID_DID_9182_spi_flash Err\n");
 }
 
 TEST(SpiProtocol, AFlashThatStaysBusyFailsAfterAMillionStatusReadsAndNothingElse) {
@@ -164,9 +173,10 @@ TEST(SpiProtocol, AFlashThatStaysBusyFailsAfterAMillionStatusReadsAndNothingElse
 // takes the index as it needs it: without the bits where they are needed, or with a
 // top byte where none belongs, the window reaches nothing and the access is counted.
 TEST(IndexAdjustment, TheWindowIsReachedOnlyWithTheIndexEachControllerTakes) {
-  for (const auto& [did, adjusted, untaken] : {std::tuple{"0x9123", true, 0x08u}, std::tuple{"0x9125", true, 0x08u},
-                                               std::tuple{"0x9128", true, 0x08u}, std::tuple{"0x9182", false, 0x01000008u},
-                                               std::tuple{"0x0612", false, 0x06000008u}}) {
+  using Case = std::tuple<const char*, bool, std::uint32_t>;  // device ID, adjusted, an index it does not take
+  for (const auto& [did, adjusted, untaken] : {Case{"0x9123", true, 0x08}, Case{"0x9125", true, 0x08},
+                                               Case{"0x9128", true, 0x08}, Case{"0x9182", false, 0x01000008},
+                                               Case{"0x0612", false, 0x06000008}}) {
     SCOPED_TRACE(did);
     RegctlBench bench(dock_controller({{"did", did}}));
     bench.start_log();
