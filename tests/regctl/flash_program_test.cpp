@@ -297,12 +297,5 @@ TEST(FlashFaults, EveryFailingCallOfAWholeFlashProgramEndsClearly) {
   EXPECT_GT(failed, survived);
 }
 
-TEST(FlashFaults, FailingCallsSpreadOverAFullImageEndClearly) {
-  const auto image = testing::pattern_bytes(kFlashSize, 12);
-  const CleanRun clean = clean_run(image);
-  for (const auto position : {clean.calls / 3, 2 * clean.calls / 3, clean.calls})
-    run_with_fault(image, clean, position);
-}
-
 }  // namespace
 }  // namespace berth

@@ -35,51 +35,45 @@ json with_window(const json& registers, const json& changes = json::object()) {
 std::uint32_t reg(RegctlBench& bench, std::uint32_t index) { return bench.controller().peek(index); }
 const sim::SimI2cDevice& device(RegctlBench& bench) { return bench.controller().gpio().i2c_devices().at(0); }
 
-TEST_F(Gpio, SettingAPinRewritesBothRegistersKeepingOnlyBits0To5) {
-  struct Case {
-    std::uint8_t pin;
-    bool value;
-    std::uint32_t out, enable;  // after, from 0xFFFF0015 and 0x8000003A
-  };
-  for (const Case c : {Case{4, true, 0x05, 0x2A}, Case{4, false, 0x15, 0x2A}, Case{3, false, 0x1D, 0x32},
-                       Case{0, true, 0x15, 0x3A}, Case{0, false, 0x15, 0x3A}}) {
-    SCOPED_TRACE("pin " + std::to_string(c.pin) + (c.value ? " true" : " false"));
-    RegctlBench bench(with_window({{"0x220", "0xFFFF0015"}, {"0x224", "0x8000003A"}}));
-    EXPECT_TRUE(gpio_set(bench.connect, bench.dev(), c.pin, c.value));
-    EXPECT_EQ(reg(bench, M9182_REG_GPIO_DATA_OUT), c.out);
-    EXPECT_EQ(reg(bench, M9182_REG_GPIO_DATA_OUT_EN), c.enable);
-  }
-}
-
-// The register accesses of the pin operations. A failed register call does not stop
-// them; only a failed read keeps its (undelivered) value from being written back.
+// The register accesses of the pin operations: written back, a register keeps only bits
+// 0 to 5, and only pins 3 and 4 change. A failed register call does not stop them; only
+// a failed read keeps its (undelivered) value from being written back.
 TEST_F(Gpio, PinOperationsMakeTheirRegisterAccessesWhateverFails) {
   struct Case {
     const char* name;
     json window;
     std::uint64_t failing;  // call of the operation; 0: none
-    char operation;         // 'C': CLRSCL, '4' or '5': gpio_get of that pin
+    char operation;         // 'C': CLRSCL, 'S'/'s': gpio_set true/false of pin, 'G': gpio_get of pin
+    std::uint8_t pin;
     bool result;
     Log expected;
   };
   const json reset = {{"0x224", "0x3F"}};
+  const json high = {{"0x220", "0xFFFF0015"}, {"0x224", "0x8000003A"}};
   const std::vector<Case> cases{
-      {"clear the clock", reset, 0, 'C', true, {"W A8=224", "R AC=3F", "W AC=37", "W A8=220", "R AC=0", "W AC=8"}},
-      {"pin 5 reads bit 3", {{"0x224", "0x37"}, {"0x220", "0x8"}}, 0, '5', false,
+      {"clear the clock", reset, 0, 'C', 3, true, {"W A8=224", "R AC=3F", "W AC=37", "W A8=220", "R AC=0", "W AC=8"}},
+      {"set pin 4 true", high, 0, 'S', 4, true,
+       {"W A8=224", "R AC=8000003A", "W AC=2A", "W A8=220", "R AC=FFFF0015", "W AC=5"}},
+      {"set pin 4 false", high, 0, 's', 4, true,
+       {"W A8=224", "R AC=8000003A", "W AC=2A", "W A8=220", "R AC=FFFF0015", "W AC=15"}},
+      {"set pin 0", high, 0, 'S', 0, true,
+       {"W A8=224", "R AC=8000003A", "W AC=3A", "W A8=220", "R AC=FFFF0015", "W AC=15"}},
+      {"pin 5 reads bit 3", {{"0x224", "0x37"}, {"0x220", "0x8"}}, 0, 'G', 5, false,
        {"W A8=224", "R AC=37", "W AC=37", "W A8=230", "R AC=37"}},
-      {"set, failed read", reset, 2, 'C', true, {"W A8=224", "W A8=220", "R AC=0", "W AC=8"}},
+      {"set, failed read", reset, 2, 'C', 3, true, {"W A8=224", "W A8=220", "R AC=0", "W AC=8"}},
       // The read goes through the index selected last, the SPI data register.
-      {"set, failed select", reset, 1, 'C', true, {"R AC=1330EF", "W AC=27", "W A8=220", "R AC=0", "W AC=8"}},
-      {"get, failed select", reset, 1, '4', true, {"R AC=1330EF", "W AC=3F", "W A8=230", "R AC=3F"}},
-      {"get, failed input select", reset, 4, '4', true, {"W A8=224", "R AC=3F", "W AC=3F", "R AC=3F"}},
-      {"get, failed input read", reset, 5, '4', false, {"W A8=224", "R AC=3F", "W AC=3F", "W A8=230"}},
+      {"set, failed select", reset, 1, 'C', 3, true, {"R AC=1330EF", "W AC=27", "W A8=220", "R AC=0", "W AC=8"}},
+      {"get, failed select", reset, 1, 'G', 4, true, {"R AC=1330EF", "W AC=3F", "W A8=230", "R AC=3F"}},
+      {"get, failed input select", reset, 4, 'G', 4, true, {"W A8=224", "R AC=3F", "W AC=3F", "R AC=3F"}},
+      {"get, failed input read", reset, 5, 'G', 4, false, {"W A8=224", "R AC=3F", "W AC=3F", "W A8=230"}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     RegctlBench bench(with_window(c.window, {{"faults", testing::fail_call_after_setup(c.failing)}}));
     bench.start_log();
     if (c.operation == 'C') CLRSCL(bench.connect, bench.dev());
-    else EXPECT_EQ(gpio_get(bench.connect, bench.dev(), c.operation - '0'), c.result);
+    else if (c.operation == 'G') EXPECT_EQ(gpio_get(bench.connect, bench.dev(), c.pin), c.result);
+    else EXPECT_TRUE(gpio_set(bench.connect, bench.dev(), c.pin, c.operation == 'S'));
     EXPECT_EQ(bench.log(), c.expected);
   }
 }

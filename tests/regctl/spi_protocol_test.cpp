@@ -16,13 +16,12 @@
 namespace berth {
 namespace {
 
-using testing::dock_controller;
-using testing::json;
-using testing::RegctlBench;
+using namespace testing;
 using Log = std::vector<std::string>;
+using Operation = std::function<bool(RegctlBench&)>;
 
-std::string w(unsigned offset, std::uint32_t value) { return testing::format_access(true, offset, value); }
-std::string r(unsigned offset, std::uint32_t value) { return testing::format_access(false, offset, value); }
+std::string w(unsigned offset, std::uint32_t value) { return format_access(true, offset, value); }
+std::string r(unsigned offset, std::uint32_t value) { return format_access(false, offset, value); }
 
 // One transaction on a controller whose transactions run for one poll: address,
 // data, command, the poll that sees it running and the one that sees it done, fetch.
@@ -41,55 +40,51 @@ Log operator+(Log a, const Log& b) {
 }
 
 Log status_read(std::uint32_t status) { return transaction(kSpiReadStatus, 0, {}, status); }
-Log write_enable() { return transaction(kSpiWriteEnable, 0) + status_read(kFlashStatusWriteEnabled); }
 // An erase or program that stays busy for two status reads: nothing between the reads.
 Log busy_wait() { return status_read(3) + status_read(3) + status_read(0); }
 
-using Operation = std::function<bool(io_connect_t, sDevice*)>;
-
 TEST(SpiProtocol, EachOperationMakesExactlyItsRegisterAccesses) {
-  const Log we = write_enable();
+  const Log we = transaction(kSpiWriteEnable, 0) + status_read(kFlashStatusWriteEnabled);
   const std::vector<std::tuple<const char*, json, Operation, Log>> cases{
       {"identity", {},
-       [](auto c, auto d) {
+       [](RegctlBench& b) {
          std::uint32_t id = 0;
-         return get_VID_DID_9182_spi_flash(c, d, &id) && id == 0x1330EF;
+         return get_VID_DID_9182_spi_flash(b.connect, b.dev(), &id) && id == 0x1330EF;
        },
        transaction(kSpiReadIdentity, 0, {}, 0x1330EF)},
-      {"write enable", {}, write_enable_9182_spi_flash, we},
-      {"program 4 bytes", {}, [](auto c, auto d) { return program_4Bytes_9182_spi_flash(c, d, 0x1234, 0x44332211); },
+      {"write enable", {}, [](RegctlBench& b) { return write_enable_9182_spi_flash(b.connect, b.dev()); }, we},
+      {"program 4 bytes", {},
+       [](RegctlBench& b) { return program_4Bytes_9182_spi_flash(b.connect, b.dev(), 0x1234, 0x44332211); },
        we + transaction(kSpiProgram4Bytes, 0x1234, 0x44332211) + busy_wait()},
       {"program 1 byte: the low byte", {},
-       [](auto c, auto d) { return program_1Byte_9182_spi_flash(c, d, 0x20, 0x1234); },
+       [](RegctlBench& b) { return program_1Byte_9182_spi_flash(b.connect, b.dev(), 0x20, 0x1234); },
        we + transaction(kSpiProgram1Byte, 0x20, 0x34) + busy_wait()},
-      {"erase unprotects first", {}, [](auto c, auto d) { return sector_erase_4KB_9182_spi_flash(c, d, 0x3000); },
+      {"erase unprotects first", {},
+       [](RegctlBench& b) { return sector_erase_4KB_9182_spi_flash(b.connect, b.dev(), 0x3000); },
        we + transaction(kSpiSetSoftwareProtect, 0x3000) + we + transaction(kSpiSectorErase4KB, 0x3000) + busy_wait()},
-      {"erase with identity 0", {{"id", 0}}, [](auto c, auto d) { return sector_erase_4KB_9182_spi_flash(c, d, 0); },
+      {"erase with identity 0", {{"id", 0}},
+       [](RegctlBench& b) { return sector_erase_4KB_9182_spi_flash(b.connect, b.dev(), 0); },
        we + transaction(kSpiSectorErase4KB, 0) + busy_wait()},
-      {"read software protect fetches nothing", {},
-       [](auto c, auto d) { return read_software_protect_9182_spi_flash(c, d, 0x7000); },
+      {"read software protect fetches nothing and reports on standard output", {},
+       [](RegctlBench& b) {
+         return read_software_protect_9182_spi_flash(b.connect, b.dev(), 0x7000) &&
+                b.console().out() == "read_software_protect_9182_spi_flash done, addr = 00007000\n";
+       },
        transaction(kSpiReadSoftwareProtect, 0x7000)},
   };
   for (const auto& [name, flash, operation, expected] : cases) {
     SCOPED_TRACE(name);
     RegctlBench bench(dock_controller({{"flash", flash.is_null() ? json::object() : flash}}));
     bench.start_log();
-    EXPECT_TRUE(operation(bench.connect, bench.dev()));
+    EXPECT_TRUE(operation(bench));
     EXPECT_EQ(bench.log(), expected);
     EXPECT_EQ(bench.driver().delayed(0), 0u);
   }
 }
 
-TEST(SpiProtocol, ReadSoftwareProtectReportsOnStandardOutput) {
-  RegctlBench bench;
-  ASSERT_TRUE(read_software_protect_9182_spi_flash(bench.connect, bench.dev(), 0x7000));
-  EXPECT_EQ(bench.console().out(), "read_software_protect_9182_spi_flash done, addr = 00007000\n");
-}
-
 TEST(SpiProtocol, TheVersionWordsFollowTheDeviceId) {
-  const std::vector<std::tuple<const char*, const char*, std::uint32_t>> cases{
-      {"0x0612", "0x10007", 0x10004}, {"0x9182", "0x20007", 0x20004}};
-  for (const auto& [did, at, first] : cases) {
+  using Case = std::tuple<const char*, const char*, std::uint32_t>;  // device ID, text address, first word
+  for (const auto& [did, at, first] : {Case{"0x0612", "0x10007", 0x10004}, Case{"0x9182", "0x20007", 0x20004}}) {
     SCOPED_TRACE(did);
     const json text = {{"address", at}, {"text", "V1.0.20-R06XYZ"}};
     RegctlBench bench(dock_controller({{"did", did}, {"flash", {{"bytes_at", {text}}}}}));
@@ -104,69 +99,57 @@ TEST(SpiProtocol, TheVersionWordsFollowTheDeviceId) {
   }
 }
 
-// Sound behaviour: a version with a word missing is not reported as read.
-TEST(SpiProtocol, TheVersionReadFailsWhenAnyWordCannotBeRead) {
-  // The eighth call of the version read fetches the first word.
-  RegctlBench bench(dock_controller({{"flash", {{"bytes_at", {{{"address", "0x10007"}, {"text", "V1.0.20-R06"}}}}}},
-                                     {"faults", testing::fail_call_after_setup(8)}}));
-  EXPECT_FALSE(get_M9182_BIOS_version(bench.connect, bench.dev()));
-  EXPECT_EQ(std::string(bench.dev()->bios_ver, 11), std::string("\0" "1.0.20-R06", 11));
-  EXPECT_EQ(bench.console().err(), "get_9182_spi_flash_4Bytes Err\n");
-}
-
-TEST(SpiProtocol, AStatusThatCannotBeReadIsZeroAndTheFailingCode) {
-  RegctlBench bench(dock_controller({{"faults", {{"fail_selector", 7}}}}));
-  bench.console().clear();
-  std::uint32_t status = 0xAAAA;
-  EXPECT_EQ(read_9182_spi_flash_status(bench.connect, bench.dev(), &status), kIOReturnError);
-  EXPECT_EQ(status, 0u);
-  EXPECT_EQ(bench.console().err(), "read_9182_spi_flash_status Err\n");
-}
-
-TEST(SpiProtocol, FailureLinesOfEveryLevel) {
-  const std::vector<std::tuple<const char*, json, std::string>> cases{
-      // No chip: the latch reads clear.
-      {"latch clear", dock_controller({{"flash", nullptr}}),
+// Each failing operation prints its own line and every caller its own after it; the
+// waits end after their bounds with a line saying so, and add no driver call.
+TEST(SpiProtocol, FailuresPrintTheLineOfEveryLevelAndWaitsEndAtTheirBounds) {
+  const json version = {{"bytes_at", {{{"address", "0x10007"}, {"text", "V1.0.20-R06"}}}}};
+  const Operation erase = [](RegctlBench& b) { return sector_erase_4KB_9182_spi_flash(b.connect, b.dev(), 0); };
+  const std::vector<std::tuple<const char*, json, Operation, std::string>> cases{
+      {"a status that cannot be read is 0", {{"faults", {{"fail_selector", 7}}}},
+       [](RegctlBench& b) {
+         std::uint32_t status = 0xAAAA;
+         return read_9182_spi_flash_status(b.connect, b.dev(), &status) == kIOReturnSuccess || status != 0;
+       },
+       "read_9182_spi_flash_status Err\n"},
+      {"no chip: the latch reads clear", {{"flash", nullptr}}, erase,
        "write_enable_9182_spi_flash fail, flash_status=0\nwrite_enable_9182_spi_flash Err\n"
        "sector_erase_4KB_9182_spi_flash Err\n"},
-      // Erase with identity 0: the write enable's command is calls 1-6, its status read begins at call 7.
-      {"status read fails", dock_controller({{"flash", {{"id", 0}}}, {"faults", testing::fail_call_after_setup(7)}}),
+      // The write enable's command is calls 1-6 of the erase, its status read begins at call 7.
+      {"status read fails", {{"flash", {{"id", 0}}}, {"faults", fail_call_after_setup(7)}}, erase,
        "read_9182_spi_flash_status Err\nwrite_enable_9182_spi_flash fail, flash_status=0\n"
        "write_enable_9182_spi_flash Err\nsector_erase_4KB_9182_spi_flash Err\n"},
-      {"write enable command fails",
-       dock_controller({{"flash", {{"id", 0}}}, {"faults", testing::fail_call_after_setup(2)}}),
+      {"write enable command fails", {{"flash", {{"id", 0}}}, {"faults", fail_call_after_setup(2)}}, erase,
        "write_enable_9182_spi_flash Err\nsector_erase_4KB_9182_spi_flash Err\n"},
+      // Sound behaviour: a version with a word missing (call 8 fetches the first) is not read.
+      {"a version word fails", {{"flash", version}, {"faults", fail_call_after_setup(8)}},
+       [](RegctlBench& b) {
+         return get_M9182_BIOS_version(b.connect, b.dev()) ||
+                std::string(b.dev()->bios_ver, 11) != std::string("\0" "1.0.20-R06", 11);
+       },
+       "get_9182_spi_flash_4Bytes Err\n"},
+      {"a command that never completes", {{"faults", {{"stuck_command", true}}}},
+       [](RegctlBench& b) {
+         std::uint32_t id = 0xAAAA;
+         b.start_log();
+         return get_VID_DID_9182_spi_flash(b.connect, b.dev(), &id) || id != 0 || b.log().size() != 4 + 1000;
+       },
+       "SPI command 009F2330 did not complete after 1000 polls\nget_VID_DID_9182_spi_flash Err\n"},
+      // Write enable (14 calls), the program (8), then status reads of 8 calls each.
+      {"a flash that stays busy", {{"faults", {{"stuck_busy", true}}}},
+       [](RegctlBench& b) {
+         const std::uint64_t before = b.driver().call_count(0);
+         return program_4Bytes_9182_spi_flash(b.connect, b.dev(), 0, 0) ||
+                b.driver().call_count(0) - before != 14u + 8u + 8u * kFlashBusyPolls || b.driver().delayed(0) != 0;
+       },
+       "SPI flash still busy after 1000000 status reads, flash_status=3\nprogram_4Bytes_9182_spi_flash Err\n"},
   };
-  for (const auto& [name, service, lines] : cases) {
+  for (const auto& [name, changes, operation, lines] : cases) {
     SCOPED_TRACE(name);
-    RegctlBench bench(service);
+    RegctlBench bench(dock_controller(changes));
     bench.console().clear();
-    EXPECT_FALSE(sector_erase_4KB_9182_spi_flash(bench.connect, bench.dev(), 0));
+    EXPECT_FALSE(operation(bench));
     EXPECT_EQ(bench.console().err(), lines);
   }
-}
-
-TEST(SpiProtocol, ACommandThatNeverCompletesFailsAfterTheBoundedPoll) {
-  RegctlBench bench(dock_controller({{"faults", {{"stuck_command", true}}}}));
-  bench.console().clear();
-  bench.start_log();
-  std::uint32_t id = 0xAAAA;
-  EXPECT_FALSE(get_VID_DID_9182_spi_flash(bench.connect, bench.dev(), &id));
-  EXPECT_EQ(id, 0u);
-  EXPECT_EQ(bench.log().size(), 4 + kSpiCompletionPolls);
-  EXPECT_EQ(bench.console().err(),
-            "SPI command 009F2330 did not complete after 1000 polls\nget_VID_DID_9182_spi_flash Err\n");
-}
-
-TEST(SpiProtocol, AFlashThatStaysBusyFailsAfterAMillionStatusReadsAndNothingElse) {
-  RegctlBench bench(dock_controller({{"faults", {{"stuck_busy", true}}}}));
-  const std::uint64_t before = bench.driver().call_count(0);
-  EXPECT_FALSE(program_4Bytes_9182_spi_flash(bench.connect, bench.dev(), 0, 0));
-  EXPECT_EQ(bench.console().err(),
-            "SPI flash still busy after 1000000 status reads, flash_status=3\nprogram_4Bytes_9182_spi_flash Err\n");
-  // Write enable (14 calls), the program (8), then status reads of 8 calls each.
-  EXPECT_EQ(bench.driver().call_count(0) - before, 14u + 8u + 8u * kFlashBusyPolls);
-  EXPECT_EQ(bench.driver().delayed(0), 0u);
 }
 
 // Only three device IDs get the access bits, and only on the index. Each controller
