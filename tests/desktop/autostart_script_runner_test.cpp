@@ -1,8 +1,6 @@
 // The login-item script run on a Linux desktop: the application's own call at launch
 // ends in an autostart entry for the program, and what the runner cannot perform is a
 // failed run, as the scripting framework reports one.
-#include <fstream>
-
 #include <gtest/gtest.h>
 
 #include "app/app_delegate.h"
@@ -30,12 +28,6 @@ AppleEvent subroutine_call(std::string_view handler, std::vector<AppleEventDescr
   return event;
 }
 
-fs::path write_script(const fs::path& dir, const std::string& source) {
-  const fs::path path = dir / "script.scpt";
-  std::ofstream(path) << source;
-  return path;
-}
-
 // The application delegate's launch-time call, on the desktop backends.
 class LoginItemAtLaunch : public ::testing::Test {
  protected:
@@ -45,6 +37,7 @@ class LoginItemAtLaunch : public ::testing::Test {
     app::Application application;
     app::AppDelegate delegate(application);
     delegate._runAppleScriptWithCommand(app::kLoginItemHandler, app::kLoginItemScript, resources.bundle_path());
+    ASSERT_EQ(runner.outcomes().size(), 1u);
   }
 
   TempDir dir;
@@ -52,26 +45,17 @@ class LoginItemAtLaunch : public ::testing::Test {
   AutostartScriptRunner runner{AutostartPlace{dir.path() / "autostart", dir.path() / "no-sys"}};
 };
 
+// A removable medium's copy at launch is the register's own test: the outcome is the same.
 TEST_F(LoginItemAtLaunch, WritesTheAutostartEntryForTheProgram) {
   run_login_item("/usr/local/bin/berthline-utility");
-  ASSERT_EQ(runner.outcomes().size(), 1u);
   EXPECT_EQ(runner.outcomes()[0].result, AutostartResult::written);
-  std::ifstream in(dir.path() / "autostart" / "berthline-utility.desktop");
-  std::string entry((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  EXPECT_EQ(entry, autostart_entry_text("/usr/local/bin/berthline-utility"));
-  EXPECT_TRUE(log.lines().empty());
-}
-
-TEST_F(LoginItemAtLaunch, RegistersNothingAndLogsNothingFromARemovableMedium) {
-  run_login_item("/media/ada/STICK/berthline-utility");
-  ASSERT_EQ(runner.outcomes().size(), 1u);
-  EXPECT_EQ(runner.outcomes()[0].result, AutostartResult::removable);
-  EXPECT_FALSE(fs::exists(dir.path() / "autostart"));
+  EXPECT_EQ(testing::read_file(dir.path() / "autostart" / kAutostartFileName),
+            autostart_entry_text("/usr/local/bin/berthline-utility"));
   EXPECT_TRUE(log.lines().empty());
 }
 
 TEST_F(LoginItemAtLaunch, LogsAnEntryThatCannotBeWritten) {
-  std::ofstream(dir.path() / "autostart") << "a file in the directory's place";
+  testing::write_file(dir.path() / "autostart", "a file in the directory's place");
   run_login_item("/usr/bin/berthline-utility");
   ASSERT_EQ(log.lines().size(), 1u);
   EXPECT_TRUE(log.lines()[0].starts_with("error executing applescript: errors:")) << log.lines()[0];
@@ -85,20 +69,15 @@ TEST(ScriptHandlers, AreReadFromTheScriptsSource) {
   EXPECT_EQ(handlers, (std::set<std::string>{"add_vantrel_to_loginitems", "other_one"}));
 }
 
-TEST(AutostartRunner, TheShippedScriptDeclaresTheLoginItemHandler) {
+TEST(AutostartRunner, LoadsTheShippedScriptNothingMissingAndFlagsAScriptWithoutHandlers) {
   TempDir dir;
   AutostartScriptRunner runner({dir.path(), dir.path()});
-  const ScriptLoadResult loaded = runner.load_script(std::string(BERTH_APP_RESOURCES_DIR) + "/Vantrel_loginitem.scpt");
-  ASSERT_NE(loaded.script, 0u);
-  EXPECT_FALSE(loaded.errors);
-  runner.release_script(loaded.script);
-}
-
-TEST(AutostartRunner, AMissingScriptLoadsNothingAndOneWithoutHandlersHasErrors) {
-  TempDir dir;
-  AutostartScriptRunner runner({dir.path(), dir.path()});
+  const ScriptLoadResult shipped = runner.load_script(std::string(BERTH_APP_RESOURCES_DIR) + "/Vantrel_loginitem.scpt");
+  ASSERT_NE(shipped.script, 0u);
+  EXPECT_FALSE(shipped.errors) << *shipped.errors;
   EXPECT_EQ(runner.load_script((dir.path() / "missing.scpt").string()).script, 0u);
-  const ScriptLoadResult empty = runner.load_script(write_script(dir.path(), "display dialog \"hi\"\n"));
+  testing::write_file(dir.path() / "dialog.scpt", "display dialog \"hi\"\n");
+  const ScriptLoadResult empty = runner.load_script(dir.path() / "dialog.scpt");
   EXPECT_NE(empty.script, 0u);
   ASSERT_TRUE(empty.errors);
   EXPECT_NE(empty.errors->find("no handler"), std::string::npos);
@@ -107,8 +86,8 @@ TEST(AutostartRunner, AMissingScriptLoadsNothingAndOneWithoutHandlersHasErrors) 
 TEST(AutostartRunner, RunsOnlyTheLoginItemHandlerTheScriptDeclares) {
   TempDir dir;
   AutostartScriptRunner runner({dir.path() / "autostart", dir.path()});
-  const script_handle_t script =
-      runner.load_script(write_script(dir.path(), "on add_vantrel_to_loginitems(p)\nend\non quit_all(p)\nend\n")).script;
+  testing::write_file(dir.path() / "script.scpt", "on add_vantrel_to_loginitems(p)\nend\non quit_all(p)\nend\n");
+  const script_handle_t script = runner.load_script(dir.path() / "script.scpt").script;
   const std::vector<AppleEventDescriptor> program{text("/usr/bin/berthline-utility")};
 
   const ScriptExecuteResult unknown = runner.execute(script, subroutine_call("remove_everything", program));
@@ -116,7 +95,6 @@ TEST(AutostartRunner, RunsOnlyTheLoginItemHandlerTheScriptDeclares) {
   EXPECT_NE(unknown.errors.find("no handler remove_everything"), std::string::npos) << unknown.errors;
   EXPECT_FALSE(runner.execute(script, subroutine_call("quit_all", program)).has_result);
   EXPECT_FALSE(runner.execute(script, subroutine_call("add_Vantrel_to_loginitems", {})).has_result);
-
   AppleEvent not_a_call = subroutine_call("add_vantrel_to_loginitems", program);
   not_a_call.event_id = four_char_code("odoc");
   EXPECT_FALSE(runner.execute(script, not_a_call).has_result);

@@ -3,9 +3,6 @@
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 
-#include <fstream>
-#include <sstream>
-
 #include <gtest/gtest.h>
 
 #include "platform/desktop/xdg_autostart.h"
@@ -15,19 +12,9 @@ namespace berth::desktop {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::read_file;
 using testing::TempDir;
-
-std::string read_file(const fs::path& path) {
-  std::ifstream in(path);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-void write_file(const fs::path& path, const std::string& text) {
-  fs::create_directories(path.parent_path());
-  std::ofstream(path) << text;
-}
+using testing::write_file;
 
 // A sysfs tree in which the block device holding `file` has the given removable flag
 // on its whole disk (the partition's own directory has none, as on a real system).
@@ -43,18 +30,12 @@ fs::path fake_sysfs(const fs::path& root, const fs::path& file, const char* remo
   return root;
 }
 
-TEST(AutostartDirectory, FollowsXdgConfigHomeThenTheHome) {
+TEST(AutostartDirectory, FollowsAnAbsoluteXdgConfigHomeThenTheHome) {
   EXPECT_EQ(autostart_directory("/cfg", "/home/ada"), fs::path("/cfg/autostart"));
   EXPECT_EQ(autostart_directory(std::nullopt, "/home/ada"), fs::path("/home/ada/.config/autostart"));
-  EXPECT_EQ(autostart_directory(std::nullopt, std::nullopt), std::nullopt);
-}
-
-TEST(AutostartDirectory, IgnoresARelativeXdgConfigHome) {
   EXPECT_EQ(autostart_directory("cfg", "/home/ada"), fs::path("/home/ada/.config/autostart"));
   EXPECT_EQ(autostart_directory("cfg", "home"), std::nullopt);
-}
-
-TEST(AutostartDirectory, ReadsTheEnvironment) {
+  EXPECT_EQ(autostart_directory(std::nullopt, std::nullopt), std::nullopt);
   TempDir dir;
   const char* saved = std::getenv("XDG_CONFIG_HOME");
   const std::string previous = saved ? saved : "";
@@ -64,73 +45,48 @@ TEST(AutostartDirectory, ReadsTheEnvironment) {
   else ::unsetenv("XDG_CONFIG_HOME");
 }
 
-TEST(AutostartEntry, QuotesTheProgramPathForTheExecLine) {
-  EXPECT_EQ(desktop_exec_argument("/opt/Berth Line/bin/berthline-utility"), "\"/opt/Berth Line/bin/berthline-utility\"");
-  // Exec quoting escapes " ` $ and \, then the string escaping doubles each backslash.
-  EXPECT_EQ(desktop_exec_argument("/a\"b"), "\"/a\\\\\"b\"");
-  EXPECT_EQ(desktop_exec_argument("/a$b`c"), "\"/a\\\\$b\\\\`c\"");
-  EXPECT_EQ(desktop_exec_argument("/a\\b"), "\"/a\\\\\\\\b\"");
-  EXPECT_EQ(desktop_exec_argument("/100%/u"), "\"/100%%/u\"");
-}
-
-TEST(AutostartEntry, IsADesktopEntryThatOpensTheProgram) {
+TEST(AutostartEntry, IsADesktopEntryThatOpensTheProgramQuotedForTheExecLine) {
   const std::string text = autostart_entry_text("/usr/bin/berthline-utility");
   EXPECT_TRUE(text.starts_with("[Desktop Entry]\n"));
-  EXPECT_NE(text.find("\nType=Application\n"), std::string::npos);
-  EXPECT_NE(text.find("\nName=Vantrel Berthline Utility\n"), std::string::npos);
-  EXPECT_NE(text.find("\nExec=\"/usr/bin/berthline-utility\"\n"), std::string::npos);
-  EXPECT_NE(text.find("\nIcon=berthline-utility\n"), std::string::npos);
+  for (const char* line : {"\nType=Application\n", "\nName=Vantrel Berthline Utility\n",
+                           "\nExec=\"/usr/bin/berthline-utility\"\n", "\nIcon=berthline-utility\n"})
+    EXPECT_NE(text.find(line), std::string::npos) << line;
+  // Exec quoting escapes " ` $ and \, then the string escaping doubles each backslash.
+  const std::pair<const char*, const char*> quoting[] = {
+      {"/opt/Berth Line/bin/berthline-utility", "\"/opt/Berth Line/bin/berthline-utility\""},
+      {"/a\"b", "\"/a\\\\\"b\""}, {"/a$b`c", "\"/a\\\\$b\\\\`c\""}, {"/a\\b", "\"/a\\\\\\\\b\""},
+      {"/100%/u", "\"/100%%/u\""}};
+  for (const auto& [path, argument] : quoting) EXPECT_EQ(desktop_exec_argument(path), argument) << path;
 }
 
 TEST(AutostartEntry, KnowsAnEntryTheUserTurnedOff) {
-  EXPECT_TRUE(autostart_entry_disabled("[Desktop Entry]\nHidden=true\n"));
-  EXPECT_TRUE(autostart_entry_disabled("[Desktop Entry]\nX-GNOME-Autostart-enabled = false\n"));
-  EXPECT_FALSE(autostart_entry_disabled("[Desktop Entry]\nHidden=false\nX-GNOME-Autostart-enabled=true\n"));
-  EXPECT_FALSE(autostart_entry_disabled("[Desktop Action x]\nHidden=true\n"));
+  const std::pair<const char*, bool> entries[] = {
+      {"[Desktop Entry]\nHidden=true\n", true},
+      {"[Desktop Entry]\nX-GNOME-Autostart-enabled = false\n", true},
+      {"[Desktop Entry]\nHidden=false\nX-GNOME-Autostart-enabled=true\n", false},
+      {"[Desktop Action x]\nHidden=true\n", false}};
+  for (const auto& [entry, off] : entries) EXPECT_EQ(autostart_entry_disabled(entry), off) << entry;
 }
 
-TEST(RegisterAutostart, WritesTheEntryCreatingTheDirectory) {
+TEST(RegisterAutostart, WritesTheEntryFollowsAMovedProgramAndKeepsAnEntryTurnedOff) {
   TempDir dir;
   const AutostartPlace place{dir.path() / "config" / "autostart", dir.path() / "no-sys"};
-  const AutostartOutcome outcome = register_autostart("/opt/berth/bin/berthline-utility", place);
+  const AutostartOutcome outcome = register_autostart("/opt/a/berthline-utility", place);
   ASSERT_EQ(outcome.result, AutostartResult::written) << outcome.detail;
   EXPECT_EQ(outcome.entry, *place.directory / "berthline-utility.desktop");
-  EXPECT_EQ(read_file(outcome.entry), autostart_entry_text("/opt/berth/bin/berthline-utility"));
+  EXPECT_EQ(read_file(outcome.entry), autostart_entry_text("/opt/a/berthline-utility"));
   EXPECT_EQ(std::distance(fs::directory_iterator(*place.directory), fs::directory_iterator()), 1)
       << "no temporary file is left behind";
-}
-
-TEST(RegisterAutostart, LeavesTheSameEntryAloneAndFollowsAMovedProgram) {
-  TempDir dir;
-  const AutostartPlace place{dir.path(), dir.path() / "no-sys"};
-  ASSERT_EQ(register_autostart("/opt/a/berthline-utility", place).result, AutostartResult::written);
   EXPECT_EQ(register_autostart("/opt/a/berthline-utility", place).result, AutostartResult::unchanged);
   EXPECT_EQ(register_autostart("/usr/bin/berthline-utility", place).result, AutostartResult::written);
-  EXPECT_EQ(read_file(dir.path() / kAutostartFileName), autostart_entry_text("/usr/bin/berthline-utility"));
-}
-
-TEST(RegisterAutostart, KeepsAnEntryTheUserTurnedOff) {
-  TempDir dir;
+  EXPECT_EQ(read_file(outcome.entry), autostart_entry_text("/usr/bin/berthline-utility"));
   const std::string off = "[Desktop Entry]\nType=Application\nExec=/old/path\nHidden=true\n";
-  write_file(dir.path() / kAutostartFileName, off);
-  const AutostartOutcome outcome = register_autostart("/usr/bin/berthline-utility", {dir.path(), dir.path() / "no-sys"});
-  EXPECT_EQ(outcome.result, AutostartResult::kept_off);
-  EXPECT_EQ(read_file(dir.path() / kAutostartFileName), off);
+  write_file(outcome.entry, off);
+  EXPECT_EQ(register_autostart("/opt/b/berthline-utility", place).result, AutostartResult::kept_off);
+  EXPECT_EQ(read_file(outcome.entry), off);
 }
 
 TEST(RegisterAutostart, WritesNothingForACopyOnARemovableMedium) {
-  TempDir dir;
-  const AutostartPlace place{dir.path() / "autostart", dir.path() / "no-sys"};
-  for (const char* program : {"/Volumes/Berthline/berthline-utility", "/media/ada/STICK/berthline-utility",
-                              "/run/media/ada/STICK/bin/berthline-utility"}) {
-    EXPECT_EQ(register_autostart(program, place).result, AutostartResult::removable) << program;
-  }
-  EXPECT_FALSE(fs::exists(*place.directory));
-  // A name that merely begins like a mount root is no medium.
-  EXPECT_EQ(register_autostart("/mediator/berthline-utility", place).result, AutostartResult::written);
-}
-
-TEST(RegisterAutostart, AsksTheKernelWhetherTheProgramsDiskIsRemovable) {
   TempDir dir;
   const fs::path program = dir.path() / "berthline-utility";
   write_file(program, "");
@@ -138,21 +94,27 @@ TEST(RegisterAutostart, AsksTheKernelWhetherTheProgramsDiskIsRemovable) {
   const fs::path fixed_sys = fake_sysfs(dir.path() / "sys-fixed", program, "0\n");
   EXPECT_TRUE(is_on_removable_medium(program, removable_sys));
   EXPECT_FALSE(is_on_removable_medium(program, fixed_sys));
-  EXPECT_EQ(register_autostart(program, {dir.path() / "autostart", removable_sys}).result, AutostartResult::removable);
-  EXPECT_EQ(register_autostart(program, {dir.path() / "autostart", fixed_sys}).result, AutostartResult::written);
+  const fs::path entries = dir.path() / "autostart";
+  const fs::path no_sys = dir.path() / "no-sys";
+  const std::pair<fs::path, fs::path> removable[] = {{"/Volumes/Berthline/berthline-utility", no_sys},
+                                                     {"/media/ada/STICK/berthline-utility", no_sys},
+                                                     {"/run/media/ada/STICK/bin/berthline-utility", no_sys},
+                                                     {program, removable_sys}};
+  for (const auto& [path, sys] : removable)
+    EXPECT_EQ(register_autostart(path, {entries, sys}).result, AutostartResult::removable) << path;
+  EXPECT_FALSE(fs::exists(entries));
+  // A name that merely begins like a mount root is no medium, nor is a fixed disk.
+  EXPECT_EQ(register_autostart("/mediator/berthline-utility", {entries, no_sys}).result, AutostartResult::written);
+  EXPECT_EQ(register_autostart(program, {entries, fixed_sys}).result, AutostartResult::written);
 }
 
-TEST(RegisterAutostart, ReportsAnEntryThatCannotBeWritten) {
+TEST(RegisterAutostart, ReportsAnEntryThatCannotBeWrittenOrPathsItCannotOpen) {
   TempDir dir;
   write_file(dir.path() / "config", "a file where the directory should be");
   const AutostartOutcome outcome =
       register_autostart("/usr/bin/berthline-utility", {dir.path() / "config" / "autostart", dir.path() / "no-sys"});
   EXPECT_EQ(outcome.result, AutostartResult::failed);
   EXPECT_NE(outcome.detail.find("cannot create"), std::string::npos) << outcome.detail;
-}
-
-TEST(RegisterAutostart, RefusesPathsAnEntryCannotOpen) {
-  TempDir dir;
   const AutostartPlace place{dir.path(), dir.path() / "no-sys"};
   EXPECT_EQ(register_autostart("bin/berthline-utility", place).result, AutostartResult::failed);
   EXPECT_EQ(register_autostart("/opt/evil\nExec=/bin/sh", place).result, AutostartResult::failed);

@@ -22,47 +22,41 @@ int answer(const app::Alert& alert, const std::function<void(QMessageBox&)>& act
   return boxes.respond(alert);
 }
 
-QAbstractButton* button(QMessageBox& box, const QString& text) {
-  for (QAbstractButton* candidate : box.buttons())
-    if (candidate->text() == text) return candidate;
-  return nullptr;
+std::function<void(QMessageBox&)> press(const QString& text) {
+  return [text](QMessageBox& box) {
+    for (QAbstractButton* button : box.buttons())
+      if (button->text() == text) QTest::mouseClick(button, Qt::LeftButton);
+  };
 }
 
-TEST(AlertBox, ShowsTheAlertAndAnswersWithTheDefaultButton) {
-  QString title, text;
-  Qt::TextFormat format = Qt::AutoText;
+TEST(AlertBox, ShowsTheAlertAsPlainTextWithItsButton) {
   QStringList buttons;
-  bool has_icon = false;
-  const int answered = answer({"Vantrel Berthline Utility", "<i>Devices</i> ejected safely.", "Confirm", "", ""},
-                              [&](QMessageBox& box) {
-                                title = box.windowTitle();
-                                text = box.text();
-                                format = box.textFormat();
-                                for (QAbstractButton* b : box.buttons()) buttons << b->text();
-                                has_icon = !box.iconPixmap().isNull();
-                                QTest::mouseClick(button(box, "Confirm"), Qt::LeftButton);
-                              });
+  const int answered = answer({"Vantrel Berthline Utility", "<i>Devices</i> ejected safely.", "Confirm", "", ""}, [&](QMessageBox& box) {
+    EXPECT_EQ(box.windowTitle(), "Vantrel Berthline Utility");
+    EXPECT_EQ(box.text(), "<i>Devices</i> ejected safely.");
+    EXPECT_EQ(box.textFormat(), Qt::PlainText) << "a volume name is never read as markup";
+    for (QAbstractButton* b : box.buttons()) buttons << b->text();
+    EXPECT_FALSE(box.iconPixmap().isNull());
+    press("Confirm")(box);
+  });
   EXPECT_EQ(answered, app::kAlertDefaultReturn);
-  EXPECT_EQ(title, "Vantrel Berthline Utility");
-  EXPECT_EQ(text, "<i>Devices</i> ejected safely.");
-  EXPECT_EQ(format, Qt::PlainText) << "a volume name is never read as markup";
   EXPECT_EQ(buttons, QStringList{"Confirm"});
-  EXPECT_TRUE(has_icon);
 }
 
-TEST(AlertBox, EscapeOnAOneButtonAlertAnswersWithThatButton) {
-  const int answered = answer({"T", "M", "Confirm", "", ""},
-                              [](QMessageBox& box) { QTest::keyClick(&box, Qt::Key_Escape); });
-  EXPECT_EQ(answered, app::kAlertDefaultReturn);
-}
-
-TEST(AlertBox, EachButtonGivesItsOwnAnswer) {
-  const app::Alert alert{"T", "M", "Yes", "No", "Later"};
-  EXPECT_EQ(answer(alert, [](QMessageBox& box) { QTest::mouseClick(button(box, "No"), Qt::LeftButton); }),
-            app::kAlertAlternateReturn);
-  EXPECT_EQ(answer(alert, [](QMessageBox& box) { QTest::mouseClick(button(box, "Later"), Qt::LeftButton); }),
-            app::kAlertOtherReturn);
-  EXPECT_EQ(answer(alert, [](QMessageBox& box) { QTest::keyClick(&box, Qt::Key_Escape); }), app::kAlertAlternateReturn);
+TEST(AlertBox, EachWayOfClosingGivesItsAnswer) {
+  const auto escape = [](QMessageBox& box) { QTest::keyClick(&box, Qt::Key_Escape); };
+  const struct {
+    const char* name;
+    app::Alert alert;
+    std::function<void(QMessageBox&)> act;
+    int expected;
+  } cases[] = {
+      {"escape, one button", {"T", "M", "Confirm", "", ""}, escape, app::kAlertDefaultReturn},
+      {"the alternate", {"T", "M", "Yes", "No", "Later"}, press("No"), app::kAlertAlternateReturn},
+      {"the other", {"T", "M", "Yes", "No", "Later"}, press("Later"), app::kAlertOtherReturn},
+      {"escape, three buttons", {"T", "M", "Yes", "No", "Later"}, escape, app::kAlertAlternateReturn},
+  };
+  for (const auto& c : cases) EXPECT_EQ(answer(c.alert, c.act), c.expected) << c.name;
 }
 
 }  // namespace

@@ -10,40 +10,28 @@
 namespace berth::qt {
 namespace {
 
-TEST(QtRunLoop, AOneShotTimerFiresOnceAndNoSoonerThanAsked) {
+TEST(QtRunLoop, TimersFireNoSoonerThanAskedAndOnlyAsScheduled) {
   QtRunLoop loop;
   const double start = loop.now();
   std::vector<double> fired;
+  bool cancelled_fired = false;
+  int repeats = 0;
+  timer_id_t repeating = 0;
   loop.add_timer(0.2, false, [&] { fired.push_back(loop.now() - start); });
+  loop.cancel_timer(loop.add_timer(0.05, false, [&] { cancelled_fired = true; }));
+  repeating = loop.add_timer(0.02, true, [&] {
+    if (++repeats == 3) loop.cancel_timer(repeating);
+  });
   EXPECT_TRUE(loop.run_until([&] { return !fired.empty(); }, 2.0));
   EXPECT_FALSE(loop.run_until([] { return false; }, 0.3));
-  ASSERT_EQ(fired.size(), 1u);
+  ASSERT_EQ(fired.size(), 1u) << "a one-shot timer fires once";
   EXPECT_GE(fired[0], 0.2);
-  EXPECT_EQ(loop.pending_timers(), 0u) << "a fired one-shot timer is forgotten";
+  EXPECT_EQ(repeats, 3) << "a repeating timer fires until cancelled";
+  EXPECT_FALSE(cancelled_fired);
+  EXPECT_EQ(loop.pending_timers(), 0u) << "fired one-shot and cancelled timers are forgotten";
 }
 
-TEST(QtRunLoop, ARepeatingTimerFiresUntilCancelled) {
-  QtRunLoop loop;
-  int count = 0;
-  timer_id_t id = 0;
-  id = loop.add_timer(0.02, true, [&] {
-    if (++count == 3) loop.cancel_timer(id);
-  });
-  EXPECT_FALSE(loop.run_until([] { return false; }, 0.3));
-  EXPECT_EQ(count, 3);
-  EXPECT_EQ(loop.pending_timers(), 0u);
-}
-
-TEST(QtRunLoop, ACancelledTimerNeverFires) {
-  QtRunLoop loop;
-  bool fired = false;
-  const timer_id_t id = loop.add_timer(0.05, false, [&] { fired = true; });
-  loop.cancel_timer(id);
-  loop.run_until([] { return false; }, 0.15);
-  EXPECT_FALSE(fired);
-}
-
-TEST(QtRunLoop, TasksRunInOrderAtTheNextTurnAndEndARunThatIsDone) {
+TEST(QtRunLoop, TasksRunInOrderAtTheNextTurnAndARunEndsWhenDoneOrAtItsLimit) {
   QtRunLoop loop;
   std::vector<int> order;
   loop.perform([&] { order.push_back(1); });
@@ -51,10 +39,6 @@ TEST(QtRunLoop, TasksRunInOrderAtTheNextTurnAndEndARunThatIsDone) {
   EXPECT_TRUE(order.empty()) << "nothing runs before the loop turns";
   EXPECT_TRUE(loop.run_until([&] { return order.size() == 2; }, 5.0));
   EXPECT_EQ(order, (std::vector<int>{1, 2}));
-}
-
-TEST(QtRunLoop, ARunEndsAtItsLimitWithItsConditionUnmet) {
-  QtRunLoop loop;
   const double start = loop.now();
   EXPECT_FALSE(loop.run_until([] { return false; }, 0.1));
   EXPECT_GE(loop.now() - start, 0.1);
@@ -64,9 +48,7 @@ TEST(QtRunLoop, ARunEndsAtItsLimitWithItsConditionUnmet) {
 
 TEST(QtRunLoop, AnInnerRunEndsOnItsOwnConditionAndTheOuterOneGoesOn) {
   QtRunLoop loop;
-  bool inner_done = false;
-  bool outer_done = false;
-  bool inner_result = false;
+  bool inner_done = false, outer_done = false, inner_result = false;
   loop.add_timer(0.01, false, [&] {
     loop.add_timer(0.02, false, [&] { inner_done = true; });
     inner_result = loop.run_until([&] { return inner_done; }, 2.0);

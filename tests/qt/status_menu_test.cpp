@@ -4,6 +4,8 @@
 #include <QAction>
 #include <QTest>
 
+#include <functional>
+
 #include <gtest/gtest.h>
 
 #include "app/app_texts.h"
@@ -43,7 +45,7 @@ TEST(StatusMenuView, MirrorsTheModelItemForItem) {
   }
 }
 
-TEST(StatusMenuView, ShowsTitlesAsTheModelWritesThem) {
+TEST(StatusMenuView, ShowsTitlesAsTheModelWritesThemAndRescansAtEveryOpening) {
   FrontEndHarness h;
   ASSERT_TRUE(h.open_menu());
   EXPECT_EQ(FrontEndHarness::images_of(h.row(kEjectAll)), (Images{"unit_1", "eject"}));
@@ -58,12 +60,6 @@ TEST(StatusMenuView, ShowsTitlesAsTheModelWritesThem) {
   EXPECT_TRUE(h.row(kUSBPort2).isEnabled());
   EXPECT_FALSE(h.row(kUSBPort1).isEnabled());
   EXPECT_TRUE(h.row(app::kQuitTag).isEnabled());
-}
-
-TEST(StatusMenuView, IsRebuiltFromAFreshScanAtEveryOpening) {
-  FrontEndHarness h;
-  ASSERT_TRUE(h.open_menu());
-  ASSERT_TRUE(h.row(kUSBPort2).isEnabled());
   h.menu().hide();
   // The volume goes away behind the utility's back; the next opening rescans.
   ASSERT_TRUE(services().workspace->unmount_and_eject("/Volumes/Travel"));
@@ -73,19 +69,15 @@ TEST(StatusMenuView, IsRebuiltFromAFreshScanAtEveryOpening) {
   EXPECT_FALSE(h.row(kAllUSB).isEnabled());
 }
 
-TEST(StatusMenuView, TheTrayShowsTheToolTipAndTheMenu) {
+TEST(StatusMenuView, TheTrayShowsTheToolTipAndNoMenuWhileDisabled) {
   FrontEndHarness h;
   EXPECT_EQ(h.status_view().tray().toolTip(), "Vantrel Berthline Utility");
   EXPECT_FALSE(h.status_view().tray().icon().isNull());
-  EXPECT_EQ(h.status_view().tray().contextMenu(), &h.menu());
-}
-
-TEST(StatusMenuView, ADisabledStatusItemOpensNoMenu) {
-  FrontEndHarness h;
   h.delegate().statusItem->set_enabled(false);
   EXPECT_EQ(h.status_view().tray().contextMenu(), nullptr);
   EXPECT_FALSE(h.open_menu());
   h.delegate().statusItem->set_enabled(true);
+  EXPECT_EQ(h.status_view().tray().contextMenu(), &h.menu());
   EXPECT_TRUE(h.open_menu());
 }
 
@@ -98,60 +90,42 @@ TEST(StatusMenuView, WithNoDockOffersOnlyQuitWhichEndsTheApplication) {
   h.click(app::kQuitTag);
   EXPECT_TRUE(h.application().is_terminated());
   EXPECT_FALSE(h.status_view().tray().isVisible());
-  EXPECT_TRUE(h.run_loop().run_until([&] { return h.application().is_terminated(); }, 1.0));
 }
 
-TEST(StatusMenuHover, PointingAtAGroupCommandShowsItsHighlightedIcon) {
+// One open menu, one move after another: the item highlighted, and so the one group
+// command whose eject sign is the "-w" look.
+struct HoverStep {
+  const char* name;
+  std::function<void(FrontEndHarness&)> act;
+  std::optional<std::int64_t> highlighted;
+};
+
+TEST(StatusMenuHover, OnlyTheGroupCommandUnderThePointerShowsItsHighlightedIcon) {
+  const auto point = [](std::optional<std::int64_t> tag) { return [tag](FrontEndHarness& h) { h.point_at(tag); }; };
+  const HoverStep steps[] = {
+      {"onto eject all", point(kEjectAll), kEjectAll},   {"onto all USB", point(kAllUSB), kAllUSB},
+      {"onto all eSATA", point(kAllESATA), kAllESATA},   {"back to eject all", point(kEjectAll), kEjectAll},
+      {"onto a disabled port", point(kUSBPort1), {}},    {"onto all USB again", point(kAllUSB), kAllUSB},
+      {"out of the menu", point(std::nullopt), {}},      {"onto eject all", point(kEjectAll), kEjectAll},
+      {"the down key", [](FrontEndHarness& h) { QTest::keyClick(&h.menu(), Qt::Key_Down); }, kAllUSB},
+      {"closing the menu", [](FrontEndHarness& h) { h.menu().hide(); }, {}},
+  };
+  const std::pair<std::int64_t, Images> groups[] = {
+      {kEjectAll, {"unit_1", "eject"}}, {kAllUSB, {"eject_USB"}}, {kAllESATA, {"eject_eSATA"}}};
   FrontEndHarness h;
   ASSERT_TRUE(h.open_menu());
-  h.point_at(kEjectAll);
-  EXPECT_EQ(h.model_menu().highlighted_item(), &h.item(kEjectAll));
-  EXPECT_TRUE(h.row(kEjectAll).is_highlighted());
-  EXPECT_EQ(FrontEndHarness::images_of(h.row(kEjectAll)), (Images{"unit_1", "eject-w"}));
-  EXPECT_EQ(FrontEndHarness::images_of(h.row(kAllUSB)), (Images{"eject_USB"}));
-
-  h.point_at(kAllUSB);
-  EXPECT_EQ(FrontEndHarness::images_of(h.row(kEjectAll)), (Images{"unit_1", "eject"}));
-  EXPECT_EQ(FrontEndHarness::images_of(h.row(kAllUSB)), (Images{"eject_USB-w"}));
-  EXPECT_FALSE(h.row(kEjectAll).is_highlighted());
-
-  h.point_at(kAllESATA);
-  EXPECT_EQ(FrontEndHarness::images_of(h.row(kAllUSB)), (Images{"eject_USB"}));
-  EXPECT_EQ(FrontEndHarness::images_of(h.row(kAllESATA)), (Images{"eject_eSATA-w"}));
-}
-
-TEST(StatusMenuHover, ADisabledRowOrLeavingTheMenuRestoresEveryIcon) {
-  FrontEndHarness h;
-  ASSERT_TRUE(h.open_menu());
-  h.point_at(kEjectAll);
-  ASSERT_EQ(FrontEndHarness::images_of(h.row(kEjectAll)), (Images{"unit_1", "eject-w"}));
-  h.point_at(kUSBPort1);  // no volume: disabled, so nothing is highlighted
-  EXPECT_EQ(h.model_menu().highlighted_item(), nullptr);
-  EXPECT_EQ(FrontEndHarness::images_of(h.row(kEjectAll)), (Images{"unit_1", "eject"}));
-
-  h.point_at(kAllUSB);
-  ASSERT_EQ(FrontEndHarness::images_of(h.row(kAllUSB)), (Images{"eject_USB-w"}));
-  h.point_at(std::nullopt);
-  EXPECT_EQ(h.model_menu().highlighted_item(), nullptr);
-  EXPECT_EQ(FrontEndHarness::images_of(h.row(kAllUSB)), (Images{"eject_USB"}));
-}
-
-TEST(StatusMenuHover, TheKeyboardMovesTheHighlightToo) {
-  FrontEndHarness h;
-  ASSERT_TRUE(h.open_menu());
-  h.point_at(kEjectAll);
-  QTest::keyClick(&h.menu(), Qt::Key_Down);
-  EXPECT_EQ(h.model_menu().highlighted_item(), &h.item(kAllUSB));
-  EXPECT_EQ(FrontEndHarness::images_of(h.row(kAllUSB)), (Images{"eject_USB-w"}));
-}
-
-TEST(StatusMenuHover, ClosingTheMenuEndsTheHighlight) {
-  FrontEndHarness h;
-  ASSERT_TRUE(h.open_menu());
-  h.point_at(kEjectAll);
-  h.menu().hide();
+  for (const HoverStep& step : steps) {
+    SCOPED_TRACE(step.name);
+    step.act(h);
+    EXPECT_EQ(h.model_menu().highlighted_item(), step.highlighted ? &h.item(*step.highlighted) : nullptr);
+    for (const auto& [tag, images] : groups) {
+      Images expected = images;
+      if (step.highlighted == tag) expected.back() += "-w";
+      EXPECT_EQ(FrontEndHarness::images_of(h.row(tag)), expected) << "row " << tag;
+      EXPECT_EQ(h.row(tag).is_highlighted(), step.highlighted == tag) << "row " << tag;
+    }
+  }
   EXPECT_FALSE(h.model_menu().is_open());
-  EXPECT_EQ(FrontEndHarness::images_of(h.row(kEjectAll)), (Images{"unit_1", "eject"}));
 }
 
 }  // namespace
