@@ -8,8 +8,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "platform/sim/machine_file.h"
-#include "platform/sim/sim_machine.h"
+#include "platform/machine/machine.h"
 
 namespace berth::cli {
 
@@ -18,8 +17,7 @@ inline constexpr int kExitFailed = 1;
 inline constexpr int kExitUsage = 2;
 
 struct CliContext {
-  sim::MachineFile machine_file;
-  std::unique_ptr<sim::SimMachine> machine;
+  std::unique_ptr<machine::Machine> machine;
   bool trace = false;
 };
 

@@ -73,7 +73,7 @@ int cmd_eject(CliContext& context, std::vector<std::string_view> args) {
     return kExitUsage;
   }
   const bool ended = headless->run_until_idle(kEjectTimeLimit);
-  print_result(*headless, context.machine->disks().workspace().unmounted(), as_json);
+  print_result(*headless, context.machine->simulated().disks().workspace().unmounted(), as_json);
   return ended ? kExitOk : kExitFailed;
 }
 

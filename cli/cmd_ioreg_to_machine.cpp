@@ -1,6 +1,5 @@
 // berthctl ioreg-to-machine: a machine file from a registry dump (what `ioreg -lw0`
-// prints on a real machine), so that a user's dump becomes a test machine; and the
-// machine that `berthctl --ioreg FILE` runs on.
+// prints on a real machine), so that a user's dump becomes a test machine.
 #include <fstream>
 
 #include "cli/commands.h"
@@ -28,14 +27,6 @@ std::string machine_file_text(const sim::RegistryModel& registry) {
 }
 
 }  // namespace
-
-bool use_dump_machine(CliContext& context, const std::string& path) {
-  auto registry = read_dump(path);
-  if (!registry) return false;
-  context.machine_file = sim::MachineFile::parse("{}", path, std::filesystem::path(path).parent_path());
-  context.machine = std::make_unique<sim::SimMachine>(context.machine_file, std::move(*registry));
-  return true;
-}
 
 int cmd_ioreg_to_machine(CliContext&, std::vector<std::string_view> args) {
   const auto out = take_option(args, "--out");

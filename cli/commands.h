@@ -28,9 +28,4 @@ int cmd_driver_scan(CliContext& context, std::vector<std::string_view> args);
 // did not start.
 std::optional<std::string> start_headless_app(CliContext& context, std::unique_ptr<app::HeadlessApp>& started);
 
-// berthctl --ioreg FILE: the machine whose registry is read from a dump that ioreg
-// printed, every other part of it empty. Prints one line and returns false when the
-// dump cannot be read.
-bool use_dump_machine(CliContext& context, const std::string& path);
-
 }  // namespace berth::cli

@@ -1,5 +1,5 @@
-// berthctl: the library and the application's flows from the command line, on a
-// machine file or on the built-in demo machine.
+// berthctl: the library and the application's flows from the command line, on the
+// live machine, a machine file, a registry dump or the built-in demo machine.
 #include <cstdio>
 #include <map>
 #include <string>
@@ -7,7 +7,9 @@
 
 #include "cli/cli_context.h"
 #include "cli/commands.h"
-#include "cli/demo_machine.h"
+#include "platform/machine/machine.h"
+#include "platform/posix/posix_console.h"
+#include "platform/posix/posix_processes.h"
 #include "platform/posix/posix_system_log.h"
 #include "platform/services.h"
 
@@ -34,7 +36,8 @@ const std::map<std::string_view, Command>& commands() {
 }
 
 constexpr const char* kUsage =
-    "usage: berthctl [--machine FILE | --ioreg FILE] [--trace] [--syslog] COMMAND [ARGS...]\n"
+    "usage: berthctl [--machine FILE [--live-disks] | --ioreg DUMP | --sysfs ROOT | --demo] [--trace] [--syslog]\n"
+    "                COMMAND [ARGS...]\n"
     "commands:\n"
     "  scan [--json]             find the docks in the device registry\n"
     "  menu [--json]             open the status menu headless and print its items\n"
@@ -49,7 +52,9 @@ constexpr const char* kUsage =
     "  driver-scan [--json]      the registry scan, then the driver-based scan and drive identification\n"
     "  ioreg-to-machine DUMP [--out FILE]\n"
     "                            write a machine file from an `ioreg -lw0` dump\n"
-    "--ioreg FILE runs on the registry of an `ioreg -l` dump instead of a machine file\n";
+    "Without a machine option berthctl runs on this computer (the live machine, /sys);\n"
+    "--demo runs on the built-in demo machine, --machine FILE on a machine file, --ioreg DUMP\n"
+    "on the registry of an `ioreg -l` dump, --sysfs ROOT live over another sysfs tree.\n";
 
 int fail_usage(const std::string& message) {
   std::fprintf(stderr, "berthctl: %s\n%s", message.c_str(), kUsage);
@@ -57,11 +62,11 @@ int fail_usage(const std::string& message) {
 }
 
 int run(std::vector<std::string_view> args) {
-  const auto machine_path = take_option(args, "--machine");
-  const auto ioreg_path = take_option(args, "--ioreg");
-  if (machine_path && ioreg_path) return fail_usage("--machine and --ioreg both name the machine; give one");
+  auto choice = machine::take_machine_options(args);
+  if (const auto* error = std::get_if<std::string>(&choice)) return fail_usage(*error);
   const bool trace = take_flag(args, "--trace");
-  if (take_flag(args, "--syslog")) static_cast<PosixSystemLog*>(services().system_log)->set_echo_to_stderr(true);
+  PosixSystemLog system_log;
+  system_log.set_echo_to_stderr(take_flag(args, "--syslog"));
   if (args.empty()) return fail_usage("no command given");
   if (args.front() == "--help" || args.front() == "help") {
     std::fputs(kUsage, stdout);
@@ -74,16 +79,19 @@ int run(std::vector<std::string_view> args) {
   CliContext context;
   context.trace = trace;
   try {
-    context.machine_file = machine_path ? sim::MachineFile::load(*machine_path) : demo_machine_file();
-    context.machine = std::make_unique<sim::SimMachine>(context.machine_file);
-  } catch (const sim::MachineFileError& error) {
-    std::fprintf(stderr, "berthctl: %s\n",
-                 sim::describe(machine_path ? *machine_path : "<demo machine>", error).c_str());
+    context.machine = machine::Machine::open(std::get<machine::MachineChoice>(choice), machine::find_host_paths());
+  } catch (const machine::MachineError& error) {
+    std::fprintf(stderr, "berthctl: %s\n", error.what());
     return kExitUsage;
   }
-  if (ioreg_path && !use_dump_machine(context, *ioreg_path)) return kExitUsage;
-  context.machine->driver().set_trace(trace);
-  ScopedServices installed(context.machine->services(services()));
+  context.machine->set_trace(trace);
+  PosixConsole console;
+  PosixProcesses processes;
+  Services base;
+  base.console = &console;
+  base.system_log = &system_log;
+  base.processes = &processes;
+  ScopedServices installed(context.machine->services(base));
   return command->second(context, std::move(args));
 }
 

@@ -3,21 +3,12 @@
 #include <cstdio>
 #include <vector>
 
-#include "platform/posix/posix_console.h"
-#include "platform/posix/posix_processes.h"
-#include "platform/posix/posix_system_log.h"
-
 namespace berth {
 
+// Empty until a program or a test installs its ports: the ports library carries no
+// backend of its own.
 Services& services() {
-  static PosixConsole console;
-  static PosixSystemLog system_log;
-  static PosixProcesses processes;
-  static Services installed = [] {
-    Services real{nullptr, &console, &system_log};
-    real.processes = &processes;
-    return real;
-  }();
+  static Services installed;
   return installed;
 }
 

@@ -1,16 +1,16 @@
 #!/usr/bin/env bash
-# Builds the project and runs its test suites. With --sanitize, the suites are built
-# and run under AddressSanitizer and UndefinedBehaviorSanitizer in build-sanitize/.
+# Builds the project and runs its test suites (preset dev, in build/). With --sanitize,
+# the suites are built and run under AddressSanitizer and UndefinedBehaviorSanitizer
+# (preset sanitize, in build-sanitize/). Extra cmake cache settings may follow, such as
+# -DBERTH_WERROR=ON, which CI gives.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
-dir=build
-flags=(-DCMAKE_BUILD_TYPE=RelWithDebInfo)
+preset=dev
 if [ "${1:-}" = "--sanitize" ]; then
-  dir=build-sanitize
-  flags=(-DCMAKE_BUILD_TYPE=Debug -DBERTH_SANITIZE=ON)
+  preset=sanitize
+  shift
 fi
-cmake -S . -B "$dir" "${flags[@]}" >/dev/null
-cmake --build "$dir" -j"$(nproc)"
-cd "$dir"
-ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j"$(nproc)"
+cmake --preset "$preset" "$@" >/dev/null
+cmake --build --preset "$preset" -j"$(nproc)"
+ctest --preset "$preset" -j"$(nproc)"

@@ -15,11 +15,13 @@
 #include "app/qt/desktop_front_end.h"
 #include "app/qt/program_options.h"
 #include "app/qt/qt_run_loop.h"
-#include "cli/cli_context.h"
-#include "cli/commands.h"
-#include "cli/demo_machine.h"
+#include "app/headless_app.h"
+#include "app/status_menu_report.h"
 #include "platform/desktop/autostart_script_runner.h"
 #include "platform/desktop/desktop_resources.h"
+#include "platform/machine/machine.h"
+#include "platform/posix/posix_console.h"
+#include "platform/posix/posix_processes.h"
 #include "platform/posix/posix_system_log.h"
 #include "platform/services.h"
 
@@ -64,24 +66,23 @@ bool wait_for_system_tray() {
 
 // The status menu on the machine, printed as berthctl prints it, with the program's
 // own resources (and the simulated script runner: nothing is registered).
-int print_status_menu(const sim::MachineFile& file, desktop::DesktopResources& resources) {
-  cli::CliContext context;
-  context.machine_file = file;
-  context.machine = std::make_unique<sim::SimMachine>(context.machine_file);
-  Services ports = context.machine->services(services());
-  ports.resources = &resources;
+int print_status_menu(const Services& ports) {
   ScopedServices installed(ports);
-  return cli::cmd_menu(context, {});
+  app::HeadlessApp headless;
+  if (!headless.launched()) {
+    say("the application did not start: " + headless.error());
+    return 1;
+  }
+  headless.open_status_menu();
+  std::fputs(app::status_menu_text(headless.status_menu()).c_str(), stdout);
+  return 0;
 }
 
 // The application itself: the machine's devices, and the desktop's resources, run loop
 // and start at login.
-int run_application(const sim::MachineFile& file, desktop::DesktopResources& resources) {
-  sim::SimMachine machine(file);
+int run_application(Services ports) {
   QtRunLoop run_loop;
   desktop::AutostartScriptRunner login_items(desktop::AutostartPlace{desktop::autostart_directory_from_environment()});
-  Services ports = machine.services(services());
-  ports.resources = &resources;
   ports.run_loop = &run_loop;
   ports.script_runner = &login_items;
   ScopedServices installed(ports);
@@ -92,32 +93,32 @@ int run_application(const sim::MachineFile& file, desktop::DesktopResources& res
   return status;
 }
 
-int run(const ProgramOptions& options, int& argc, char** argv) {
-  const sim::MachineFile file = options.machine ? sim::MachineFile::load(*options.machine) : cli::demo_machine_file();
-  const fs::path program = desktop::current_program_path();
-  const fs::path build_tree[] = {BERTH_APP_RESOURCES_DIR};
-  const auto resource_directory = desktop::find_resource_directory(program, BERTH_INSTALLED_RESOURCES, build_tree);
-  if (!resource_directory) {
-    say("cannot find the application's resources (" BERTH_INSTALLED_RESOURCES " beside the program)");
+int run(const ProgramOptions& options, const Services& base, int& argc, char** argv) {
+  const machine::HostPaths host = machine::find_host_paths();
+  if (host.resources.empty()) {
+    say("cannot find the application's resources (share/berthline-utility beside the program)");
     return 1;
   }
-  desktop::DesktopResources resources(program, *resource_directory);
+  const auto machine = machine::Machine::open(options.machine, host);
+  desktop::DesktopResources resources(host.program, host.resources);
+  Services ports = machine->services(base);
+  ports.resources = &resources;
   if (!environment_set("DISPLAY") && !environment_set("WAYLAND_DISPLAY") && !environment_set("QT_QPA_PLATFORM")) {
     say("no display (neither DISPLAY nor WAYLAND_DISPLAY is set); the status menu would show:");
-    return print_status_menu(file, resources);
+    return print_status_menu(ports);
   }
   choose_platform();
   QApplication qt_application(argc, argv);
   if (!has_real_display()) {
     say("the display cannot be reached; the status menu would show:");
-    return print_status_menu(file, resources);
+    return print_status_menu(ports);
   }
   if (!wait_for_system_tray()) {
     say("the desktop has no system tray; the status menu would show:");
-    return print_status_menu(file, resources);
+    return print_status_menu(ports);
   }
-  set_up_desktop_application(*resource_directory);
-  return run_application(file, resources);
+  set_up_desktop_application(host.resources);
+  return run_application(ports);
 }
 
 }  // namespace
@@ -133,11 +134,18 @@ int run_desktop_program(int argc, char** argv) {
     std::fputs(kProgramUsage, stderr);
     return 2;
   }
-  if (options.syslog_to_stderr) static_cast<PosixSystemLog*>(services().system_log)->set_echo_to_stderr(true);
+  PosixConsole console;
+  PosixSystemLog system_log;
+  PosixProcesses processes;
+  system_log.set_echo_to_stderr(options.syslog_to_stderr);
+  Services base;
+  base.console = &console;
+  base.system_log = &system_log;
+  base.processes = &processes;
   try {
-    return run(options, argc, argv);
-  } catch (const sim::MachineFileError& error) {
-    say(sim::describe(options.machine.value_or("<demo machine>"), error));
+    return run(options, base, argc, argv);
+  } catch (const machine::MachineError& error) {
+    say(error.what());
     return 2;
   }
 }

@@ -5,7 +5,7 @@
 
 namespace berth::sim {
 
-SimMachine::SimMachine(const MachineFile& file) {
+SimMachine::SimMachine(const MachineFile& file, const std::filesystem::path& tools_directory) {
   const json* registry = find(file.doc, "registry");
   registry_ = std::make_unique<SimRegistry>(registry ? registry_from_json(*registry, "/registry") : RegistryModel{});
   disks_ = std::make_unique<SimDisks>(file.doc);
@@ -17,13 +17,14 @@ SimMachine::SimMachine(const MachineFile& file) {
       script_runner ? ScriptRunnerBehaviour::from_json(*script_runner, "/script_runner") : ScriptRunnerBehaviour{});
   const json* tools = find(file.doc, "tools");
   tools_ = tools ? std::make_unique<SimTools>(*tools, "/tools") : std::make_unique<SimTools>();
-  if (tools) resources_->place_tools(SimTools::directory());
+  if (tools) resources_->place_tools(tools_directory);
   const json* driver = find(file.doc, "driver");
   driver_ = std::make_unique<SimDriver>(driver ? driver_from_json(*driver, "/driver", file.base_dir) : DriverConfig{});
   launcher_ = std::make_unique<SimLauncher>();
 }
 
-SimMachine::SimMachine(const MachineFile& file, RegistryModel registry) : SimMachine(file) {
+SimMachine::SimMachine(const MachineFile& file, RegistryModel registry, const std::filesystem::path& tools_directory)
+    : SimMachine(file, tools_directory) {
   registry_ = std::make_unique<SimRegistry>(std::move(registry));
 }
 

@@ -19,10 +19,12 @@ namespace berth::sim {
 class SimMachine {
  public:
   // Throws MachineFileError for a section that does not describe a machine.
-  explicit SimMachine(const MachineFile& file);
+  // tools_directory holds the stand-ins of the drive tools.
+  explicit SimMachine(const MachineFile& file, const std::filesystem::path& tools_directory = SimTools::directory());
   // The machine of the file with this registry instead of the file's own (a registry
-  // read from a dump of a real machine).
-  SimMachine(const MachineFile& file, RegistryModel registry);
+  // read from a dump of a real machine, or from a live system).
+  SimMachine(const MachineFile& file, RegistryModel registry,
+             const std::filesystem::path& tools_directory = SimTools::directory());
 
   // The machine's ports; console and system log are left as the caller has them.
   Services services(const Services& base) const;

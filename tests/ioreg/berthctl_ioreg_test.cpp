@@ -64,7 +64,7 @@ TEST_F(BerthctlIoreg, AMissingDumpOrTwoMachinesAreErrorsWithStatus2) {
   EXPECT_EQ(missing.err, "berthctl: " + (dir_ / "none.txt").string() + ": cannot open the file\n");
   const auto both = run_berthctl({"--machine", "x.json", "--ioreg", "y.txt", "scan"});
   EXPECT_EQ(both.exit_status, 2);
-  EXPECT_EQ(both.err.substr(0, both.err.find('\n')), "berthctl: --machine and --ioreg both name the machine; give one");
+  EXPECT_EQ(both.err.substr(0, both.err.find('\n')), "berthctl: --machine, --ioreg, --sysfs and --demo each name the machine; give one");
   EXPECT_EQ(run_berthctl({"ioreg-to-machine"}).exit_status, 2);
   EXPECT_EQ(run_berthctl({"ioreg-to-machine", dump_path("MacPro4,1.txt"), "--json"}).exit_status, 2);
 }

@@ -9,14 +9,14 @@
 #include <stdexcept>
 
 #include "app/model/application_main.h"
-#include "cli/demo_machine.h"
+#include "platform/sim/demo_machine.h"
 #include "tests/support/sim_fixture.h"
 
 namespace berth::testing {
 namespace {
 
 sim::MachineFile machine_file(const std::optional<std::string>& text) {
-  return text ? sim::MachineFile::parse(*text, "<test machine>", "") : cli::demo_machine_file();
+  return text ? sim::MachineFile::parse(*text, "<test machine>", "") : sim::demo_machine_file();
 }
 
 }  // namespace

@@ -48,12 +48,12 @@ ProgramRun run(const std::string& program, const std::vector<std::string>& args,
 
 TEST(ProgramOptions, TakesAMachineFileAndTheSyslogSwitchAndRejectsTheRest) {
   const ProgramOptions options = parse_program_options({"--machine", "m.json", "--syslog"});
-  EXPECT_EQ(options.machine, "m.json");
+  EXPECT_EQ(options.machine.path, "m.json");
   EXPECT_TRUE(options.syslog_to_stderr);
   EXPECT_TRUE(options.error.empty());
-  EXPECT_EQ(parse_program_options({"--machine=x.json"}).machine, "x.json");
+  EXPECT_EQ(parse_program_options({"--machine=x.json"}).machine.path, "x.json");
   EXPECT_TRUE(parse_program_options({"-h"}).help);
-  EXPECT_EQ(parse_program_options({"--machine"}).error, "--machine needs a file");
+  EXPECT_EQ(parse_program_options({"--machine"}).error, "--machine needs a value");
   EXPECT_EQ(parse_program_options({"--machine", "a", "--machine", "b"}).error, "--machine is given twice");
   EXPECT_EQ(parse_program_options({"scan"}).error, "unknown argument \"scan\"");
 }
