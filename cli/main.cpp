@@ -22,6 +22,7 @@ const std::map<std::string_view, Command>& commands() {
   static const std::map<std::string_view, Command> table{
       {"scan", cmd_scan},
       {"ioreg-to-machine", cmd_ioreg_to_machine},
+      {"sysfs-to-machine", cmd_sysfs_to_machine},
       {"menu", cmd_menu},
       {"eject", cmd_eject},
       {"flash", cmd_flash},
@@ -49,6 +50,8 @@ constexpr const char* kUsage =
     "  driver-scan [--json]      the registry scan, then the driver-based scan and drive identification\n"
     "  ioreg-to-machine DUMP [--out FILE]\n"
     "                            write a machine file from an `ioreg -lw0` dump\n"
+    "  sysfs-to-machine [--sysfs ROOT] [--out FILE]\n"
+    "                            write a machine file from this Linux machine's sysfs (default /sys)\n"
     "--ioreg FILE runs on the registry of an `ioreg -l` dump instead of a machine file\n";
 
 int fail_usage(const std::string& message) {
