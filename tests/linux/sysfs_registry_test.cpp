@@ -60,20 +60,6 @@ Units units_of(const sDiskInfo (&ports)[kPortsPerController]) {
   return {ports[0].bsd_unit, ports[1].bsd_unit, ports[2].bsd_unit, ports[3].bsd_unit};
 }
 
-// One dock of the larger model at depth 1, with a USB disk beyond sdz on USB 2 port 1,
-// a partitioned disk on USB 3 port 2, an optical drive on USB 2 port 3 and a disk on
-// eSATA port 2.
-void larger_dock(SysfsTree& tree) {
-  const Host host = add_host(tree, 0, 1, 0x05);
-  const Dock dock = add_dock(tree, host.port_a, host.bus_a, 10, 3);
-  tree.thunderbolt_device(host.nhi, 0, "1", 1, dock_unique_id(10, 0x11223344));
-  tree.disk(tree.usb_device(dock.usb2, 1), "sdab");
-  tree.disk(tree.usb_device(dock.usb3, 2), "sdb", 2);
-  tree.disk(tree.usb_device(dock.usb2, 3), "sr0");
-  tree.disk(tree.ata_port(dock.sata, 3, 1), "sdd");
-  tree.disk(tree.ata_port(dock.sata, 4, 2), "sdc");
-}
-
 // A type-6 dock at 0-1 of a host, with a disk on USB port 1.
 Dock small_dock(SysfsTree& tree, const Host& host, const fs::path& below, unsigned bus, const std::string& route) {
   const Dock dock = add_dock(tree, below, bus, 6, bus);
@@ -90,7 +76,7 @@ struct Case {
 };
 
 const Case kCases[] = {
-    {"larger dock with USB and eSATA disks", larger_dock,
+    {"larger dock with USB and eSATA disks", [](SysfsTree& tree) { larger_dock_machine(tree); },
      {{10, 0x11223344, {27, 1, 192, kNo}, {3, 2, kNo, kNo}}}, ""},
     {"two docks of different types on two hosts",
      [](SysfsTree& tree) {
@@ -140,6 +126,22 @@ const Case kCases[] = {
        small_dock(tree, host, host.port_b, host.bus_b, "3");
      },
      {}, "depth 1: authorized devices 0-1 0-3, PCI upstream bridges 0000:15:00.0 0000:45:00.0: no single pair"},
+    {"a hostile tree around the larger dock",
+     [](SysfsTree& tree) {
+       const Dock dock = larger_dock_machine(tree);
+       const fs::path pci = tree.root() / "bus/pci/devices";
+       fs::create_symlink("/etc", pci / "0000:98:00.0");          // out of the tree
+       fs::create_symlink("0000:97:00.0", pci / "0000:97:00.0");  // a link to itself
+       fs::create_symlink("..", tree.usb_device(dock.usb3, 2) / "up");  // a directory loop
+       fs::path deep = tree.usb_device(dock.usb3, 4);
+       for (int i = 0; i < 60; ++i) deep /= "d";
+       tree.disk(deep, "sdz");  // beyond any hub chain: not looked for
+       tree.thunderbolt_device(dock.chain, 0, "301", 1, dock_unique_id(6, 1));
+       const fs::path authorized = dock.chain / "domain0/0-301/authorized";
+       fs::remove(authorized);
+       ASSERT_EQ(::mkfifo(authorized.c_str(), 0644), 0);
+     },
+     {{10, 0x11223344, {27, 1, 192, kNo}, {3, 2, kNo, kNo}}}, "0-301 is of unknown authorization"},
     {"a unique_id that is not a UID",
      [](SysfsTree& tree) {
        const Host host = add_host(tree, 0, 1, 0x05);

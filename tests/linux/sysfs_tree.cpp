@@ -164,6 +164,18 @@ Dock add_dock(SysfsTree& tree, const fs::path& below, unsigned bus, unsigned typ
   return dock;
 }
 
+Dock larger_dock_machine(SysfsTree& tree) {
+  const Host host = add_host(tree, 0, 1, 0x05);
+  const Dock dock = add_dock(tree, host.port_a, host.bus_a, 10, 3);
+  tree.thunderbolt_device(host.nhi, 0, "1", 1, dock_unique_id(10, 0x11223344));
+  tree.disk(tree.usb_device(dock.usb2, 1), "sdab");
+  tree.disk(tree.usb_device(dock.usb3, 2), "sdb", 2);
+  tree.disk(tree.usb_device(dock.usb2, 3), "sr0");
+  tree.disk(tree.ata_port(dock.sata, 3, 1), "sdd");
+  tree.disk(tree.ata_port(dock.sata, 4, 2), "sdc");
+  return dock;
+}
+
 std::string dock_unique_id(unsigned type, std::uint32_t low) {
   char text[40];
   std::snprintf(text, sizeof text, "%02x%02x%02x%02x-%02x00-3d00-ffff-ffffffffffff", low & 0xFF, (low >> 8) & 0xFF,

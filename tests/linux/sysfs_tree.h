@@ -67,6 +67,11 @@ struct Dock {
 };
 Dock add_dock(SysfsTree& tree, const fs::path& below, unsigned bus, unsigned type, unsigned usb_bus);
 
+// One dock of the larger model at depth 1 of a host, with a USB disk beyond sdz on
+// USB 2 port 1, a partitioned disk on USB 3 port 2, an optical drive on USB 2 port 3,
+// and disks on both eSATA ports: units USB 27, 1, 192, eSATA 3, 2; GUID low 0x11223344.
+Dock larger_dock_machine(SysfsTree& tree);
+
 // unique_id text of a Berthline dock: UID low word, then 0x003D and the type, then
 // eight 0xff bytes.
 std::string dock_unique_id(unsigned type, std::uint32_t low);
