@@ -5,9 +5,7 @@
 
 #include <cstdio>
 #include <fstream>
-#include <functional>
 #include <map>
-#include <sstream>
 
 #include <nlohmann/json.hpp>
 
@@ -25,37 +23,33 @@ namespace {
 
 using nlohmann::json;
 
+// "8086:1237" from an IOPCIDevice entry's "vendor-id" and "device-id".
 std::string id_text(const sim::RegistryEntry& entry) {
-  std::string text;
-  for (const char* key : {"vendor-id", "device-id"})
-    for (const auto& p : entry.props)
-      if (p.key.text == key && p.value.bytes.size() == 4)
-        text += format("%s%02x%02x", text.empty() ? "" : ":", p.value.bytes[1], p.value.bytes[0]);
-  return text;
+  std::map<std::string, std::string> ids;
+  for (const auto& p : entry.props)
+    if (p.value.bytes.size() == 4) ids[p.key.text] = format("%02x%02x", p.value.bytes[1], p.value.bytes[0]);
+  return ids["vendor-id"] + ":" + ids["device-id"];
+}
+
+void collect_functions(const sim::RegistryEntry& entry, std::map<std::string, std::string>& found) {
+  if (entry.class_name == "IOPCIDevice") found[entry.name] = id_text(entry);
+  for (const auto& child : entry.children) collect_functions(child, found);
 }
 
 TEST(SysfsRegistry, FindsEveryPciFunctionOfThisMachineThatLspciListsWithItsIds) {
   if (linux_host::list_directory("/sys/bus/pci/devices").empty()) GTEST_SKIP() << "this machine's /sys shows no PCI";
-  std::string listing;
   FILE* lspci = ::popen("lspci -nD 2>/dev/null", "r");
-  for (char buffer[512]; lspci && std::fgets(buffer, sizeof buffer, lspci);) listing += buffer;
-  if (!lspci || ::pclose(lspci) != 0 || listing.empty()) GTEST_SKIP() << "lspci is missing (Debian package pciutils)";
   std::map<std::string, std::string> listed;  // "0000:00:02.0" -> "8086:1237"
-  std::istringstream lines(listing);
-  for (std::string line; std::getline(lines, line);) {
-    char address[32];
-    unsigned vendor = 0, device = 0;
-    if (std::sscanf(line.c_str(), "%31s %*s %x:%x", address, &vendor, &device) == 3)
+  char address[32];
+  unsigned vendor = 0, device = 0;
+  for (char line[512]; lspci && std::fgets(line, sizeof line, lspci);)
+    if (std::sscanf(line, "%31s %*s %x:%x", address, &vendor, &device) == 3)
       listed[address] = format("%04x:%04x", vendor, device);
-  }
+  if (!lspci || ::pclose(lspci) != 0 || listed.empty()) GTEST_SKIP() << "lspci is missing (Debian package pciutils)";
   sim::MemorySystemLog log;
   ScopedServices quiet(Services{nullptr, services().console, &log});
   std::map<std::string, std::string> found;
-  const std::function<void(const sim::RegistryEntry&)> collect = [&](const sim::RegistryEntry& entry) {
-    if (entry.class_name == "IOPCIDevice") found[entry.name] = id_text(entry);
-    for (const auto& child : entry.children) collect(child);
-  };
-  for (const auto& root : linux_host::read_sysfs_registry("/sys").roots) collect(root);
+  for (const auto& root : linux_host::read_sysfs_registry("/sys").roots) collect_functions(root, found);
   EXPECT_EQ(found, listed);
 }
 

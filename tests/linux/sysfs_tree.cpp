@@ -8,41 +8,32 @@
 namespace berth::testing {
 namespace {
 
-std::string hex(unsigned value, int digits) {
-  char text[16];
-  std::snprintf(text, sizeof text, "0x%0*x", digits, value);
-  return text;
+constexpr std::uint32_t kTbBridge = 0x80861547;
+constexpr std::uint32_t kBridgeClass = 0x060400;
+
+std::string text(const char* format, unsigned a, unsigned b = 0) {
+  char buffer[64];
+  std::snprintf(buffer, sizeof buffer, format, a, b);
+  return buffer;
 }
 
-std::string pci_address(unsigned bus, unsigned device) {
-  char text[16];
-  std::snprintf(text, sizeof text, "0000:%02x:%02x.0", bus, device);
-  return text;
-}
-
-std::string config_bytes(const PciFn& fn) {
+// The first 64 bytes of the configuration header, all an unprivileged reader gets.
+std::string config_bytes(std::uint32_t vendor_device, std::uint32_t class_code, int secondary, std::uint32_t subsystem) {
   std::string config(64, '\0');
-  const auto put16 = [&](std::size_t at, unsigned v) {
-    config[at] = static_cast<char>(v & 0xFF);
-    config[at + 1] = static_cast<char>(v >> 8);
+  const auto put = [&](std::size_t at, std::uint32_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i) config[at + i] = static_cast<char>(value >> (8 * i));
   };
-  put16(0x00, fn.vendor);
-  put16(0x02, fn.device);
-  config[0x09] = static_cast<char>(fn.class_code & 0xFF);
-  put16(0x0A, fn.class_code >> 8);
-  if (fn.secondary >= 0) {
-    config[0x0E] = 1;
-    config[0x19] = static_cast<char>(fn.secondary);
-    config[0x1A] = static_cast<char>(fn.subordinate);
+  put(0x00, vendor_device >> 16, 2);
+  put(0x02, vendor_device & 0xFFFF, 2);
+  put(0x09, class_code, 3);
+  if (secondary >= 0) {
+    put(0x0E, 1, 1);
+    put(0x19, static_cast<unsigned>(secondary) | 0xFF << 8, 2);  // secondary, subordinate
   } else {
-    put16(0x2C, fn.sub_vendor);
-    put16(0x2E, fn.sub_device);
+    put(0x2C, subsystem >> 16, 2);
+    put(0x2E, subsystem & 0xFFFF, 2);
   }
   return config;
-}
-
-PciFn bridge(std::uint16_t vendor, std::uint16_t device, unsigned secondary, unsigned subordinate) {
-  return {vendor, device, 0x060400, 0, 0, static_cast<int>(secondary), static_cast<int>(subordinate)};
 }
 
 fs::path hub_port(const fs::path& hub, unsigned port) {
@@ -63,9 +54,9 @@ SysfsTree::~SysfsTree() {
   fs::remove_all(root_, ignored);
 }
 
-void SysfsTree::write(const fs::path& file, const std::string& text) const {
+void SysfsTree::write(const fs::path& file, const std::string& content) const {
   fs::create_directories(file.parent_path());
-  std::ofstream(file, std::ios::binary) << text;
+  std::ofstream(file, std::ios::binary) << content;
 }
 
 void SysfsTree::link(const fs::path& link, const fs::path& target) const {
@@ -73,14 +64,14 @@ void SysfsTree::link(const fs::path& link, const fs::path& target) const {
   fs::create_symlink(target.lexically_relative(link.parent_path()), link);
 }
 
-fs::path SysfsTree::pci(const fs::path& parent, const std::string& address, const PciFn& fn) {
+fs::path SysfsTree::pci(const fs::path& parent, unsigned bus, unsigned device, std::uint32_t vendor_device,
+                        std::uint32_t class_code, int secondary, std::uint32_t subsystem) {
+  const std::string address = text("0000:%02x:%02x.0", bus, device);
   const fs::path dir = (parent.empty() ? root_ / "devices/pci0000:00" : parent) / address;
-  write(dir / "config", config_bytes(fn));
-  write(dir / "vendor", hex(fn.vendor, 4) + "\n");
-  write(dir / "device", hex(fn.device, 4) + "\n");
-  write(dir / "class", hex(fn.class_code, 6) + "\n");
-  write(dir / "subsystem_vendor", hex(fn.sub_vendor, 4) + "\n");
-  write(dir / "subsystem_device", hex(fn.sub_device, 4) + "\n");
+  write(dir / "config", config_bytes(vendor_device, class_code, secondary, subsystem));
+  write(dir / "vendor", text("0x%04x\n", vendor_device >> 16));
+  write(dir / "device", text("0x%04x\n", vendor_device & 0xFFFF));
+  write(dir / "class", text("0x%06x\n", class_code));
   link(root_ / "bus/pci/devices" / address, dir);
   return dir;
 }
@@ -96,26 +87,19 @@ void SysfsTree::thunderbolt_device(const fs::path& nhi, unsigned domain, const s
 
 fs::path SysfsTree::ata_port(const fs::path& controller, unsigned ata, unsigned port_no) {
   const std::string name = "ata" + std::to_string(ata);
-  const fs::path dir = controller / name;
-  write(dir / "ata_port" / name / "port_no", std::to_string(port_no) + "\n");
-  link(root_ / "class/ata_port" / name, dir / "ata_port" / name);
-  return dir;
+  write(controller / name / "ata_port" / name / "port_no", std::to_string(port_no) + "\n");
+  link(root_ / "class/ata_port" / name, controller / name / "ata_port" / name);
+  return controller / name;
 }
 
-fs::path SysfsTree::root_hub(const fs::path& controller, unsigned bus, unsigned speed, unsigned ports) {
-  const std::string n = std::to_string(bus);
-  const fs::path hub = controller / ("usb" + n);
-  write(hub / "speed", std::to_string(speed) + "\n");
-  for (unsigned p = 1; p <= ports; ++p) fs::create_directories(hub / (n + "-0:1.0") / ("usb" + n + "-port" + std::to_string(p)));
+fs::path SysfsTree::root_hub(const fs::path& controller, unsigned bus, unsigned speed_mbits, unsigned ports) {
+  const fs::path hub = controller / ("usb" + std::to_string(bus));
+  write(hub / "speed", std::to_string(speed_mbits) + "\n");
+  for (unsigned p = 1; p <= ports; ++p) fs::create_directories(hub_port(hub, p));
   return hub;
 }
 
-void SysfsTree::pair_ports(const fs::path& hub_a, unsigned port_a, const fs::path& hub_b, unsigned port_b) {
-  link(hub_port(hub_a, port_a) / "peer", hub_port(hub_b, port_b));
-  link(hub_port(hub_b, port_b) / "peer", hub_port(hub_a, port_a));
-}
-
-fs::path SysfsTree::usb_device(const fs::path& hub, unsigned port) {
+fs::path SysfsTree::usb_device(const fs::path& hub, unsigned port) const {
   const std::string device = hub.filename().string().substr(3) + "-" + std::to_string(port);
   return hub / device / (device + ":1.0");
 }
@@ -125,43 +109,46 @@ void SysfsTree::disk(const fs::path& dir, const std::string& name, unsigned part
   write(scsi / "vendor", "ATA     \n");
   write(scsi / "model", "WDC WD40EFRX-68N\n");
   write(scsi / "vpd_pg80", std::string("\0\x80\0\x0c", 4) + "  WD-WCC7K0AB");
+  fs::create_directories(scsi / "block" / name);
   for (unsigned k = 1; k <= partitions; ++k)
     write(scsi / "block" / name / (name + std::to_string(k)) / "partition", std::to_string(k) + "\n");
-  fs::create_directories(scsi / "block" / name);
 }
 
 Host add_host(SysfsTree& tree, unsigned domain, unsigned root_port, unsigned bus) {
-  Host host;
-  host.domain = domain;
-  host.bus_a = bus + 0x10;
-  host.bus_b = bus + 0x40;
-  const auto port = tree.pci({}, pci_address(0, root_port), bridge(0x8086, 0x1901, bus, bus + 0x7F));
-  const auto up = tree.pci(port, pci_address(bus, 0), bridge(0x8086, 0x1547, bus + 1, bus + 0x7F));
-  const auto to_nhi = tree.pci(up, pci_address(bus + 1, 0), bridge(0x8086, 0x1547, bus + 2, bus + 2));
-  host.nhi = tree.pci(to_nhi, pci_address(bus + 2, 0), {0x8086, 0x156C, 0x088000, 0, 0, -1, -1});
-  fs::create_directories(host.nhi / ("domain" + std::to_string(domain)));
-  tree.link(tree.root() / "bus/thunderbolt/devices" / ("domain" + std::to_string(domain)),
-            host.nhi / ("domain" + std::to_string(domain)));
-  host.port_a = tree.pci(up, pci_address(bus + 1, 3), bridge(0x8086, 0x1547, host.bus_a, host.bus_a + 0x2F));
-  host.port_b = tree.pci(up, pci_address(bus + 1, 4), bridge(0x8086, 0x1547, host.bus_b, host.bus_b + 0x2F));
+  Host host{{}, {}, {}, domain, bus + 0x10, bus + 0x40};
+  const auto port = tree.pci({}, 0, root_port, 0x80861901, kBridgeClass, static_cast<int>(bus));
+  const auto up = tree.pci(port, bus, 0, kTbBridge, kBridgeClass, static_cast<int>(bus + 1));
+  const auto to_nhi = tree.pci(up, bus + 1, 0, kTbBridge, kBridgeClass, static_cast<int>(bus + 2));
+  host.nhi = tree.pci(to_nhi, bus + 2, 0, 0x8086156C, 0x088000);
+  const std::string name = "domain" + std::to_string(domain);
+  fs::create_directories(host.nhi / name);
+  tree.link(tree.root() / "bus/thunderbolt/devices" / name, host.nhi / name);
+  host.port_a = tree.pci(up, bus + 1, 3, kTbBridge, kBridgeClass, static_cast<int>(host.bus_a));
+  host.port_b = tree.pci(up, bus + 1, 4, kTbBridge, kBridgeClass, static_cast<int>(host.bus_b));
   return host;
 }
 
 Dock add_dock(SysfsTree& tree, const fs::path& below, unsigned bus, unsigned type, unsigned usb_bus) {
   Dock dock;
-  dock.chain_bus = bus + 4;
-  const auto up = tree.pci(below, pci_address(bus, 0), bridge(0x8086, 0x1547, bus + 1, bus + 0x1F));
-  const auto to_usb = tree.pci(up, pci_address(bus + 1, 0), bridge(0x8086, 0x1547, bus + 2, bus + 2));
-  const auto usb = tree.pci(to_usb, pci_address(bus + 2, 0), {0x1B73, 0x1100, 0x0C0330, 0x1B73, 0x1100, -1, -1});
+  const auto up = tree.pci(below, bus, 0, kTbBridge, kBridgeClass, static_cast<int>(bus + 1));
+  const auto to_usb = tree.pci(up, bus + 1, 0, kTbBridge, kBridgeClass, static_cast<int>(bus + 2));
+  const auto usb = tree.pci(to_usb, bus + 2, 0, 0x1B731100, 0x0C0330, -1, 0x1B731100);
   dock.usb2 = tree.root_hub(usb, usb_bus, 480, 4);
   dock.usb3 = tree.root_hub(usb, usb_bus + 1, 5000, 4);
-  for (unsigned p = 1; p <= 4; ++p) tree.pair_ports(dock.usb2, p, dock.usb3, p);
-  if (type == 10) {
-    const auto to_sata = tree.pci(up, pci_address(bus + 1, 1), bridge(0x8086, 0x1547, bus + 3, bus + 3));
-    dock.sata = tree.pci(to_sata, pci_address(bus + 3, 0), {0x1B21, 0x0612, 0x010601, 0x1AB6, 0x1060, -1, -1});
+  for (unsigned p = 1; p <= 4; ++p) {
+    tree.link(hub_port(dock.usb2, p) / "peer", hub_port(dock.usb3, p));
+    tree.link(hub_port(dock.usb3, p) / "peer", hub_port(dock.usb2, p));
   }
-  dock.chain = tree.pci(up, pci_address(bus + 1, 2), bridge(0x8086, 0x1547, bus + 4, bus + 0x1F));
+  if (type == 10) {
+    const auto to_sata = tree.pci(up, bus + 1, 1, kTbBridge, kBridgeClass, static_cast<int>(bus + 3));
+    dock.sata = tree.pci(to_sata, bus + 3, 0, 0x1B210612, 0x010601, -1, 0x1AB61060);
+  }
+  dock.chain = tree.pci(up, bus + 1, 2, kTbBridge, kBridgeClass, static_cast<int>(bus + 4));
   return dock;
+}
+
+std::string dock_unique_id(unsigned type, std::uint32_t low) {
+  return text("%08x-%02x00-3d00-ffff-ffffffffffff", __builtin_bswap32(low), type);
 }
 
 Dock larger_dock_machine(SysfsTree& tree) {
@@ -174,13 +161,6 @@ Dock larger_dock_machine(SysfsTree& tree) {
   tree.disk(tree.ata_port(dock.sata, 3, 1), "sdd");
   tree.disk(tree.ata_port(dock.sata, 4, 2), "sdc");
   return dock;
-}
-
-std::string dock_unique_id(unsigned type, std::uint32_t low) {
-  char text[40];
-  std::snprintf(text, sizeof text, "%02x%02x%02x%02x-%02x00-3d00-ffff-ffffffffffff", low & 0xFF, (low >> 8) & 0xFF,
-                (low >> 16) & 0xFF, low >> 24, type);
-  return text;
 }
 
 }  // namespace berth::testing
