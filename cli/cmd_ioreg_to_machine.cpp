@@ -1,11 +1,8 @@
 // berthctl ioreg-to-machine: a machine file from a registry dump (what `ioreg -lw0`
 // prints on a real machine), so that a user's dump becomes a test machine.
-#include <fstream>
-
 #include "cli/commands.h"
 #include "platform/services.h"
 #include "platform/sim/ioreg_dump.h"
-#include "platform/sim/registry_json.h"
 
 namespace berth::cli {
 namespace {
@@ -19,13 +16,6 @@ std::optional<sim::RegistryModel> read_dump(const std::string& path) {
   }
 }
 
-// Dumps print text as the machine had it, which need not be UTF-8; JSON must be, so
-// such bytes become U+FFFD (the scan reads only plain ASCII text anyway).
-std::string machine_file_text(const sim::RegistryModel& registry) {
-  const sim::json document{{"registry", sim::registry_to_json(registry)}};
-  return document.dump(2, ' ', false, sim::json::error_handler_t::replace) + "\n";
-}
-
 }  // namespace
 
 int cmd_ioreg_to_machine(CliContext&, std::vector<std::string_view> args) {
@@ -35,19 +25,7 @@ int cmd_ioreg_to_machine(CliContext&, std::vector<std::string_view> args) {
   const std::string path(args.front());
   const auto registry = read_dump(path);
   if (!registry) return kExitUsage;
-  const std::string text = machine_file_text(*registry);
-  if (!out) {
-    write_out(text);
-    return kExitOk;
-  }
-  std::ofstream file(*out, std::ios::binary);
-  file << text;
-  file.close();
-  if (!file) {
-    write_err("berthctl: " + *out + ": cannot write the machine file\n");
-    return kExitFailed;
-  }
-  return kExitOk;
+  return write_machine_file(*registry, out);
 }
 
 }  // namespace berth::cli

@@ -15,6 +15,7 @@ namespace berth::cli {
 // Each command takes the arguments after its name.
 int cmd_scan(CliContext& context, std::vector<std::string_view> args);
 int cmd_ioreg_to_machine(CliContext& context, std::vector<std::string_view> args);
+int cmd_sysfs_to_machine(CliContext& context, std::vector<std::string_view> args);
 int cmd_menu(CliContext& context, std::vector<std::string_view> args);
 int cmd_eject(CliContext& context, std::vector<std::string_view> args);
 int cmd_flash(CliContext& context, std::vector<std::string_view> args);
@@ -27,5 +28,9 @@ int cmd_driver_scan(CliContext& context, std::vector<std::string_view> args);
 // application's own resources when the machine file names none; the reason when it
 // did not start.
 std::optional<std::string> start_headless_app(CliContext& context, std::unique_ptr<app::HeadlessApp>& started);
+
+// Writes a machine file holding this registry to the file `out`, or to standard output
+// without one; the command's exit status.
+int write_machine_file(const sim::RegistryModel& registry, const std::optional<std::string>& out);
 
 }  // namespace berth::cli

@@ -24,6 +24,7 @@ const std::map<std::string_view, Command>& commands() {
   static const std::map<std::string_view, Command> table{
       {"scan", cmd_scan},
       {"ioreg-to-machine", cmd_ioreg_to_machine},
+      {"sysfs-to-machine", cmd_sysfs_to_machine},
       {"menu", cmd_menu},
       {"eject", cmd_eject},
       {"flash", cmd_flash},
@@ -52,6 +53,8 @@ constexpr const char* kUsage =
     "  driver-scan [--json]      the registry scan, then the driver-based scan and drive identification\n"
     "  ioreg-to-machine DUMP [--out FILE]\n"
     "                            write a machine file from an `ioreg -lw0` dump\n"
+    "  sysfs-to-machine [--out FILE]\n"
+    "                            write a machine file from this Linux machine's sysfs (or --sysfs ROOT)\n"
     "Without a machine option berthctl runs on this computer (the live machine, /sys);\n"
     "--demo runs on the built-in demo machine, --machine FILE on a machine file, --ioreg DUMP\n"
     "on the registry of an `ioreg -l` dump, --sysfs ROOT live over another sysfs tree.\n";

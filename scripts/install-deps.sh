@@ -5,7 +5,7 @@
 # ImageMagick. With --only, just the PACKAGEs named.
 # Usage: install-deps.sh [--screenshots] [--only] [PACKAGE...]
 set -euo pipefail
-packages=(cmake g++ make ccache pkg-config nlohmann-json3-dev libgtest-dev libgmock-dev qt6-base-dev fonts-dejavu-core)
+packages=(cmake g++ make ccache pkg-config nlohmann-json3-dev libgtest-dev libgmock-dev qt6-base-dev fonts-dejavu-core libudev-dev pciutils)
 for arg in "$@"; do
   case "$arg" in
     --screenshots) packages+=(xvfb openbox trayer xdotool imagemagick x11-utils x11-xserver-utils) ;;
