@@ -8,6 +8,7 @@
 #include "cli/cli_context.h"
 #include "cli/commands.h"
 #include "cli/demo_machine.h"
+#include "cli/refusal_exit.h"
 #include "platform/posix/posix_system_log.h"
 #include "platform/services.h"
 
@@ -39,7 +40,7 @@ constexpr const char* kUsage =
     "  scan [--json]             find the docks in the device registry\n"
     "  menu [--json]             open the status menu headless and print its items\n"
     "  eject --tag TAG [--json]  choose the status-menu item with that tag and run the eject\n"
-    "  flash id|version | dump [--out FILE] | program --file FILE [--only-changed]\n"
+    "  flash id|version | dump [--out FILE] | program --file FILE [--only-changed] [--backup FILE]\n"
     "                            the SATA controller's SPI flash (--service N: which controller)\n"
     "  led on|off|blink|unblink --port N\n"
     "                            a SATA status LED (port 0 or 1)\n"
@@ -84,7 +85,7 @@ int run(std::vector<std::string_view> args) {
   if (ioreg_path && !use_dump_machine(context, *ioreg_path)) return kExitUsage;
   context.machine->driver().set_trace(trace);
   ScopedServices installed(context.machine->services(services()));
-  return command->second(context, std::move(args));
+  return with_refusal_status(command->second(context, std::move(args)));
 }
 
 }  // namespace
