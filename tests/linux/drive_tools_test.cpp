@@ -9,6 +9,7 @@
 #include "platform/linux/linux_drive_tools.h"
 #include "platform/services.h"
 #include "platform/sim/capture_console.h"
+#include "platform/sim/sim_resources.h"
 #include "tests/linux/sysfs_fixture.h"
 
 namespace berth::linux_host {
@@ -25,16 +26,6 @@ struct RecordingProcesses final : ProcessesPort {
     launched.push_back(line);
     return nullptr;
   }
-};
-
-// Resources whose directory holds no drive tool.
-struct EmptyResources final : ResourcesPort {
-  std::string bundle_path() override { return "/opt/berthline"; }
-  std::string resource_directory() override { return "/opt/berthline/resources"; }
-  std::optional<std::string> path_for_resource(std::string_view, std::string_view) override { return std::nullopt; }
-  std::string localized_string(std::string_view, std::string_view fallback) override { return std::string(fallback); }
-  std::string system_utility_directory() override { return "/usr/sbin"; }
-  std::string port_injector_plist_path() override { return {}; }
 };
 
 class DriveToolsTest : public ::testing::Test {
@@ -85,7 +76,8 @@ TEST_F(DriveToolsTest, DriveToolsGetTheRealDeviceNode) {
 
 TEST_F(DriveToolsTest, MissingDriveToolsAreNamedOnceAndNoneRuns) {
   sim::CaptureConsole console;
-  EmptyResources resources;
+  sim::SimResources resources;  // its directory holds no drive tool
+  resources.set_default_resource_directory("/opt/berthline/resources");
   ScopedServices installed(Services{.console = &console, .resources = &resources, .processes = &tools_});
   Old_Txxx_Nodes = kNoNodesYet;
   EXPECT_EQ(scan_disk_node(0), 0u);
