@@ -4,6 +4,7 @@
 
 #include "cli/commands.h"
 #include "lib/discovery/discovery.h"
+#include "lib/regctl/drive_identification.h"
 #include "lib/regctl/driver_scan.h"
 #include "platform/services.h"
 
@@ -71,8 +72,19 @@ std::string drive_text(std::uint32_t slot, const sDevice& dev) {
                 text_of(disk.serial).c_str(), disk.info_d, hex32(dev.TB_GUID_low).c_str());
 }
 
+// The disks drive identification looked at ("disk1", ...).
+std::vector<std::string> examined_disks() {
+  std::vector<std::string> disks;
+  for (std::uint32_t unit = 0; unit < 32; ++unit)
+    if (gExaminedDisks & (1u << unit)) disks.push_back(format("disk%u", unit));
+  return disks;
+}
+
 void print_records(kern_return_t status, std::uint32_t count) {
   std::string text = format("driver scan status %s: %u record%s\n", hex32(status).c_str(), count, count == 1 ? "" : "s");
+  std::string disks;
+  for (const std::string& disk : examined_disks()) disks += (disks.empty() ? "" : ", ") + disk;
+  text += "drive identification examined " + (disks.empty() ? std::string("no disk") : disks) + "\n";
   for (std::uint32_t slot = 0; slot < count; ++slot) {
     const sDeviceSlot& entry = vtr_device_list[slot];
     if (!entry.valid) text += format("slot %u: drive product on disk%u without a full report\n", slot, entry.dev.bus_num);
@@ -98,7 +110,7 @@ int cmd_driver_scan(CliContext&, std::vector<std::string_view> args) {
   }
   json records = json::array();
   for (std::uint32_t slot = 0; slot < count; ++slot) records.push_back(record_json(slot));
-  print_json({{"status", hex32(status)}, {"count", count}, {"records", records}});
+  print_json({{"status", hex32(status)}, {"count", count}, {"examined", examined_disks()}, {"records", records}});
   return exit_status;
 }
 

@@ -93,14 +93,14 @@ int flash_dump(std::vector<std::string_view> args) {
 
 }  // namespace
 
-int cmd_flash(CliContext&, std::vector<std::string_view> args) {
+int cmd_flash(CliContext& context, std::vector<std::string_view> args) {
   if (args.empty()) throw UsageError{"flash needs id, version, dump or program"};
   const std::string_view action = args.front();
   args.erase(args.begin());
   if (action == "id") return flash_id(std::move(args));
   if (action == "version") return flash_version(std::move(args));
   if (action == "dump") return flash_dump(std::move(args));
-  if (action == "program") return flash_program(std::move(args));
+  if (action == "program") return flash_program(std::move(args), context.machine->has_real_controllers());
   throw UsageError{"unknown flash action \"" + std::string(action) + "\" (id, version, dump or program)"};
 }
 

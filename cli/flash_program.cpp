@@ -8,6 +8,7 @@
 #include <string>
 
 #include "cli/cli_context.h"
+#include "cli/flash_backup.h"
 #include "cli/flash_progress.h"
 #include "cli/regctl_session.h"
 #include "lib/regctl/spi_flash.h"
@@ -114,16 +115,18 @@ nlohmann::ordered_json outcome_fields(const std::string& path, std::size_t file_
 
 }  // namespace
 
-int flash_program(std::vector<std::string_view> args) {
+int flash_program(std::vector<std::string_view> args, bool real_hardware) {
   const bool as_json = take_flag(args, "--json");
   const auto path = take_option(args, "--file");
   const bool only_changed = take_flag(args, "--only-changed");
+  const auto backup = take_option(args, "--backup");
   const std::uint32_t service = take_service(args);
   expect_no_more(args);
   if (!path) throw UsageError{"flash program needs --file FILE"};
   const std::vector<std::uint8_t> file = read_image_file(*path);
   const auto session = ControllerSession::open(service, {.flash_identity = true});
   if (!session) return finish(as_json, kIOReturnError);
+  if (!back_up_flash(*session, backup, *path, real_hardware)) return finish(as_json, kIOReturnError);
 
   const std::vector<std::uint8_t> expected = flash_after(file);
   Outcome outcome;

@@ -4,12 +4,13 @@
 
 namespace berth::cli {
 
-// berthctl flash program --file FILE [--only-changed] [--service N] [--json]: programs
-// the flash from FILE as the library's whole-flash programming does (with its lines and
-// a progress display), or with --only-changed erases and programs only the sectors that
+// berthctl flash program --file FILE [--only-changed] [--backup FILE] [--service N]
+// [--json]: saves the flash as it is first where due (flash_backup.h), then programs it
+// from FILE as the library's whole-flash programming does (with its lines and a
+// progress display), or with --only-changed erases and programs only the sectors that
 // differ, then reads the flash back. 0 only when the flash holds the file's bytes (and
-// 0xFF after its end) afterwards, 1 when the programming failed or was refused or the
-// read-back differs, 2 for bad arguments.
-int flash_program(std::vector<std::string_view> args);
+// 0xFF after its end) afterwards, 1 when the backup, the programming or the read-back
+// failed or was refused, 2 for bad arguments.
+int flash_program(std::vector<std::string_view> args, bool real_hardware);
 
 }  // namespace berth::cli

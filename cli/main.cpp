@@ -10,6 +10,7 @@
 #include "platform/machine/machine.h"
 #include "platform/posix/posix_console.h"
 #include "platform/posix/posix_processes.h"
+#include "cli/refusal_exit.h"
 #include "platform/posix/posix_system_log.h"
 #include "platform/services.h"
 
@@ -43,7 +44,7 @@ constexpr const char* kUsage =
     "  scan [--json]             find the docks in the device registry\n"
     "  menu [--json]             open the status menu headless and print its items\n"
     "  eject --tag TAG [--json]  choose the status-menu item with that tag and run the eject\n"
-    "  flash id|version | dump [--out FILE] | program --file FILE [--only-changed]\n"
+    "  flash id|version | dump [--out FILE] | program --file FILE [--only-changed] [--backup FILE]\n"
     "                            the SATA controller's SPI flash (--service N: which controller)\n"
     "  led on|off|blink|unblink --port N\n"
     "                            a SATA status LED (port 0 or 1)\n"
@@ -95,7 +96,8 @@ int run(std::vector<std::string_view> args) {
   base.system_log = &system_log;
   base.processes = &processes;
   ScopedServices installed(context.machine->services(base));
-  return command->second(context, std::move(args));
+  const int status = command->second(context, std::move(args));
+  return with_refusal_status(context, status);
 }
 
 }  // namespace

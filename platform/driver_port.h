@@ -18,6 +18,8 @@ using io_connect_t = std::uint32_t;  // a connection to a driver service; 0 is n
 inline constexpr std::string_view kVantrelRegCtlClass = "com_vantrel_driver_VantrelRegCtl";
 // What a bounded wait of the client reports when its limit is reached.
 inline constexpr kern_return_t kIOReturnTimeout = 0xE00002D6;
+// What a driver answers to a selector it does not serve; the client passes it on.
+inline constexpr kern_return_t kIOReturnUnsupported = 0xE00002C7;
 
 class DriverPort {
  public:

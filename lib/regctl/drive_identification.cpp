@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <optional>
 #include <string>
 
 #include "lib/discovery/diagnostics.h"
@@ -15,6 +16,7 @@ namespace berth {
 std::uint32_t Old_Txxx_Nodes = kNoNodesYet;
 std::uint32_t New_Node = 0;
 std::uint32_t Old_Node = 0;
+std::uint32_t gExaminedDisks = 0;
 
 namespace {
 
@@ -26,7 +28,35 @@ constexpr std::array<std::string_view, 9> kProductMediaNames{
     "Vantrel Zel Forte",       "ASMT    2105",           "Vantrel Zel Caddy",
     "VantrelZel Caddy",        "Vantrel _ZelCaddy",      "Vantrel_ZelCaddy"};
 
+constexpr const char* kQuickTool = "Mervo_ltr";
+constexpr const char* kFullTool = "Mervo";
+
 std::string disk_path(std::uint32_t unit) { return format("/dev/disk%u", unit); }
+
+// Where the resources hold the drive tool `name`; nothing when they do not.
+std::optional<std::string> tool_path(const char* name) {
+  return services().resources ? services().resources->path_for_resource(name, "") : std::nullopt;
+}
+
+// True when both drive tools are there; otherwise one line naming what is missing.
+bool drive_tools_present() {
+  std::string missing;
+  int count = 0;
+  for (const char* tool : {kQuickTool, kFullTool})
+    if (!tool_path(tool)) missing += format("%s\"%s\"", count++ == 0 ? "" : " and ", tool);
+  if (count == 0) return true;
+  err_printf("drive identification: the drive tool%s %s %s missing (looked in %s); no drive is identified\n",
+             count == 1 ? "" : "s", missing.c_str(), count == 1 ? "is" : "are",
+             services().resources->resource_directory().c_str());
+  return false;
+}
+
+std::uint32_t examined_disks(std::string_view listing) {
+  std::uint32_t disks = 0;
+  for (std::uint32_t unit = 1; unit <= kLastDiskNode; ++unit)
+    if (lists_disk(listing, unit)) disks |= 1u << unit;
+  return disks;
+}
 
 // Disk Arbitration references taken for one question, given back in reverse order.
 struct DiskReferences {
@@ -85,10 +115,11 @@ bool GetDescription(std::uint32_t unit) {
 }
 
 bool Scan_disk_product(std::string_view path, std::uint32_t slot, std::uint32_t unit) {
-  if (slot >= kDeviceSlotCount || !services().resources) return false;
+  const auto tool = tool_path(kFullTool);
+  if (slot >= kDeviceSlotCount || !tool) return false;
   syslog_printf("Mervo _ SMART \n");
   const std::string argument(path);
-  const ToolOutput report = run_tool(services().resources->resource_directory() + "/Mervo", {&argument, 1});
+  const ToolOutput report = run_tool(*tool, {&argument, 1});
   if (!report.finished) return holds_report_of(slot, unit);
   const DriveMarker marker = drive_marker(report.text);
   if (marker == DriveMarker::none) return false;
@@ -97,9 +128,10 @@ bool Scan_disk_product(std::string_view path, std::uint32_t slot, std::uint32_t 
 }
 
 bool Scan_disk_product_ltr(std::string_view path, std::uint32_t slot, std::uint32_t unit) {
-  if (slot >= kDeviceSlotCount || !services().resources) return false;
+  const auto tool = tool_path(kQuickTool);
+  if (slot >= kDeviceSlotCount || !tool) return false;
   const std::string argument(path);
-  const ToolOutput quick = run_tool(services().resources->resource_directory() + "/Mervo_ltr", {&argument, 1});
+  const ToolOutput quick = run_tool(*tool, {&argument, 1});
   // A slot that already holds this disk's report still counts when the tool is slow.
   if (!quick.finished) return holds_report_of(slot, unit);
   syslog_printf("%s\n", quick.text.c_str());
@@ -117,12 +149,15 @@ std::uint32_t scan_disk_node(std::uint32_t start) {
   if (!services().resources) return 0;
   const std::string list = "list";
   const ToolOutput listing = run_tool(services().resources->system_utility_directory() + "/diskutil", {&list, 1});
+  gExaminedDisks = 0;
   if (!listing.finished) return 0;
   // Slots that held docks last time and may hold drives now must fetch full reports.
   if (Old_Txxx_Nodes != kNoNodesYet && Old_Txxx_Nodes > start)
     for (std::uint32_t slot = start; slot < std::min(Old_Txxx_Nodes, kDeviceSlotCount); ++slot)
       vtr_device_list[slot].valid = 0;
   Old_Txxx_Nodes = start;
+  gExaminedDisks = examined_disks(listing.text);
+  if (!drive_tools_present()) return 0;
 
   New_Node = 0;
   std::uint32_t written = identify_drives(listing.text, start, true, false);

@@ -18,9 +18,13 @@ extern std::uint32_t Old_Txxx_Nodes;
 // Whole-disk nodes in the current listing, and in the previous completed listing.
 extern std::uint32_t New_Node;
 extern std::uint32_t Old_Node;
+// The disks the last listing named and the scan looked at: bit N for /dev/diskN (1 to 31).
+extern std::uint32_t gExaminedDisks;
 
 // Appends drive-product records from slot `start` on (never over a dock, never past the
-// table) and returns how many it wrote; 0 when the disk utility gave no listing.
+// table) and returns how many it wrote; 0 when the disk utility gave no listing. When a
+// drive tool is missing from the resources, one line says which and where it was looked
+// for, and no tool runs and no record is written.
 std::uint32_t scan_disk_node(std::uint32_t start);
 
 // True when the media name of /dev/diskN names one of the maker's drive products.

@@ -3,12 +3,12 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/driver_trace.h"
 #include "platform/services.h"
 
 namespace berth::sim {
 namespace {
 
-constexpr kern_return_t kUnsupported = 0xE00002C7;
 constexpr kern_return_t kBadArgument = 0xE00002C2;
 constexpr kern_return_t kNotOpen = 0xE00002CD;
 constexpr kern_return_t kNoSuchService = 0xE00002C0;
@@ -25,13 +25,6 @@ kern_return_t echo_structure(std::span<const std::uint8_t> in, void* out, std::s
   size = std::min(in.size(), room);
   if (size > 0) std::memcpy(out, in.data(), size);
   return kIOReturnSuccess;
-}
-
-std::string hex_list(std::span<const std::uint64_t> scalars, std::size_t structure) {
-  std::string text;
-  for (const auto scalar : scalars) text += format("%s0x%llx", text.empty() ? "" : ",", static_cast<unsigned long long>(scalar));
-  if (structure > 0) text += format("%s[%zu]", text.empty() ? "" : ",", structure);
-  return text;
 }
 
 }  // namespace
@@ -151,13 +144,13 @@ kern_return_t SimDriver::dispatch(Service& service, std::uint32_t selector, Call
       if (call.in.size() != 1) return kBadArgument;
       service.delayed += call.in[0];  // a virtual wait: nothing sleeps
       return kIOReturnSuccess;
-    default: return kUnsupported;
+    default: return kIOReturnUnsupported;
   }
 }
 
 void SimDriver::trace(std::uint32_t selector, const Call& call, kern_return_t status) const {
-  write_err(format("trace sel=%u in=%s out=%s status=0x%08x\n", selector, hex_list(call.in, call.struct_in.size()).c_str(),
-                   hex_list({call.out, call.out_count}, call.struct_out_size).c_str(), status));
+  write_err(driver_trace_line(selector, call.in, call.struct_in.size(), {call.out, call.out_count}, call.struct_out_size,
+                              status));
 }
 
 }  // namespace berth::sim

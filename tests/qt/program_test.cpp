@@ -59,8 +59,8 @@ TEST(ProgramOptions, TakesAMachineFileAndTheSyslogSwitchAndRejectsTheRest) {
 }
 
 TEST(ProgramWithoutDisplay, PrintsTheStatusMenuAsBerthctlDoes) {
-  const ProgramRun program = run(BERTHLINE_UTILITY_PATH, {});
-  const ProgramRun berthctl = run(BERTHCTL_PATH, {"menu"});
+  const ProgramRun program = run(BERTHLINE_UTILITY_PATH, {"--demo"});
+  const ProgramRun berthctl = run(BERTHCTL_PATH, {"--demo", "menu"});
   EXPECT_EQ(program.status, 0) << program.err;
   EXPECT_NE(program.err.find("no display"), std::string::npos) << program.err;
   EXPECT_EQ(program.out, berthctl.out);

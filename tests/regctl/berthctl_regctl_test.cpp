@@ -197,7 +197,7 @@ TEST(FlashProgram, OnlyChangedProgramsOnlyTheDifferingSectorsWithTheFilesWords) 
   image[0x1000] ^= 1;
   image.resize(0x2802);
   testing::write_bytes(dir / "changed.bin", image);
-  ASSERT_EQ(cli::flash_program({"--file", (dir / "changed.bin").string(), "--only-changed"}), 0);
+  ASSERT_EQ(cli::flash_program({"--file", (dir / "changed.bin").string(), "--only-changed"}, false), 0);
   // Sectors 1 and 2 (the file ends in it) and every erased-to-be sector after them.
   EXPECT_EQ(bench.flash().counts().erases, kFlashSectorCount - 1);
   EXPECT_EQ(bench.flash().counts().bytes_programmed, kFlashSectorSize + 0x804);
@@ -225,7 +225,7 @@ TEST(FlashProgress, OnATerminalTheBarStaysBelowTheLibrarysLines) {
   testing::write_bytes(dir / "image.bin", pattern_bytes(0x2000, 26));
   testing::RegctlBench bench;
   bench.console().attach_terminal(Stream::err, 80);
-  ASSERT_EQ(cli::flash_program({"--file", (dir / "image.bin").string()}), 0);
+  ASSERT_EQ(cli::flash_program({"--file", (dir / "image.bin").string()}, false), 0);
   const auto screen = on_screen(bench.console().err());
   ASSERT_EQ(screen.size(), 1u + 1 + kFlashSectorCount + (kFlashSectorCount - 2) + 1);
   // Every line but the bar is one of the library's, with nothing of the bar left in it.

@@ -1,5 +1,6 @@
 #include "tests/support/run_berthctl.h"
 
+#include <algorithm>
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -50,6 +51,11 @@ CommandResult run_berthctl(const std::vector<std::string>& args) {
   posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
   posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
   std::vector<std::string> argv_text{BERTHCTL_PATH};
+  // Tests run on simulated machines: the demo one unless the arguments name another.
+  const bool names_machine = std::any_of(args.begin(), args.end(), [](const std::string& arg) {
+    return arg == "--machine" || arg == "--ioreg" || arg == "--sysfs" || arg == "--demo";
+  });
+  if (!names_machine) argv_text.push_back("--demo");
   argv_text.insert(argv_text.end(), args.begin(), args.end());
   std::vector<char*> argv;
   for (auto& a : argv_text) argv.push_back(a.data());
