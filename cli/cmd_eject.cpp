@@ -30,8 +30,11 @@ std::int64_t parse_tag(std::string_view text) {
 
 json alerts_json(const std::vector<app::Alert>& alerts) {
   json list = json::array();
-  for (const app::Alert& alert : alerts)
-    list.push_back({{"title", alert.title}, {"message", alert.message}, {"button", alert.default_button}});
+  for (const app::Alert& alert : alerts) {
+    json entry{{"title", alert.title}, {"message", alert.message}, {"button", alert.default_button}};
+    if (!alert.informative.empty()) entry["informative"] = alert.informative;
+    list.push_back(std::move(entry));
+  }
   return list;
 }
 
@@ -48,8 +51,10 @@ void print_result(app::HeadlessApp& headless, const std::vector<std::string>& un
   }
   std::string text;
   for (const std::string& path : unmounted) text += "unmounted " + path + "\n";
-  for (const app::Alert& alert : headless.application().alerts())
+  for (const app::Alert& alert : headless.application().alerts()) {
     text += "alert \"" + alert.title + "\": " + alert.message + " [" + alert.default_button + "]\n";
+    if (!alert.informative.empty()) text += "  " + alert.informative + "\n";
+  }
   text += format("status item %s, progress window %s\n", enabled ? "enabled" : "disabled", visible ? "shown" : "hidden");
   write_out(text);
 }

@@ -59,9 +59,9 @@ std::optional<std::uint64_t> file_system_free_size(std::string_view path) {
   return file_system ? file_system->free_bytes(path) : std::nullopt;
 }
 
-bool unmount_and_eject_device_at(std::string_view path) {
+EjectResult unmount_and_eject_device_at(std::string_view path) {
   WorkspacePort* workspace = services().workspace;
-  return workspace && workspace->unmount_and_eject(path);
+  return workspace ? workspace->unmount_and_eject(path) : EjectResult{};
 }
 
 }  // namespace berth::app

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "platform/disks_port.h"
+#include "platform/workspace_port.h"
 
 namespace berth::app {
 
@@ -60,7 +61,8 @@ class DADisk {
 bool check_resource_is_reachable(std::string_view path);
 // NSFileSystemFreeSize of the file system at path; nothing when its attributes cannot be read.
 std::optional<std::uint64_t> file_system_free_size(std::string_view path);
-// The workspace's unmount and eject of the device holding the volume at path.
-bool unmount_and_eject_device_at(std::string_view path);
+// The workspace's unmount and eject of the device holding the volume at path; a refusal
+// carries the reason the system gave.
+EjectResult unmount_and_eject_device_at(std::string_view path);
 
 }  // namespace berth::app

@@ -46,6 +46,9 @@ void set_minimum_width(QMessageBox& box) {
 
 int AlertBoxes::respond(const app::Alert& alert) {
   QMessageBox box(QMessageBox::NoIcon, QString::fromStdString(alert.title), QString::fromStdString(alert.message));
+  // Why it failed goes under the message. It is set before the text format, which the box
+  // passes on to its informative label, so both are plain text.
+  if (!alert.informative.empty()) box.setInformativeText(QString::fromStdString(alert.informative));
   box.setTextFormat(Qt::PlainText);
   box.setIconPixmap(critical_alert_icon(box));
   QPushButton* default_button = box.addButton(QString::fromStdString(alert.default_button), QMessageBox::AcceptRole);

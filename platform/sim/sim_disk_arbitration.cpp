@@ -71,4 +71,18 @@ std::optional<std::string> SimDiskArbitration::description_value(da_handle_t des
   return std::nullopt;
 }
 
+// Whole disks first, each followed by its slices, in the machine file's order otherwise.
+std::vector<std::string> SimDiskArbitration::bsd_names() {
+  std::vector<std::string> names;
+  for (const SimDisk& whole : model_.disks()) {
+    if (whole.bsd != whole.whole) continue;
+    names.push_back(whole.bsd);
+    for (const SimDisk& slice : model_.disks())
+      if (slice.whole == whole.bsd && slice.bsd != whole.bsd) names.push_back(slice.bsd);
+  }
+  for (const SimDisk& slice : model_.disks())
+    if (!model_.find(slice.whole)) names.push_back(slice.bsd);
+  return names;
+}
+
 }  // namespace berth::sim
