@@ -16,6 +16,7 @@ enum class DiskDescriptionKey {
   volume_name,  // the volume's name; absent when the slice holds no named volume
   volume_path,  // the mount path (the path of the volume-path URL); absent when not mounted
   media_name,   // the medium's name
+  device_node,  // the node the system names the disk or slice by ("/dev/sdc1", "/dev/disk4s1")
 };
 
 class DisksPort {

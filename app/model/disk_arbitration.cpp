@@ -48,6 +48,7 @@ std::optional<std::string> DADiskDescription::value(DiskDescriptionKey key) cons
 std::optional<std::string> DADiskDescription::volume_name() const { return value(DiskDescriptionKey::volume_name); }
 std::optional<std::string> DADiskDescription::volume_path() const { return value(DiskDescriptionKey::volume_path); }
 std::optional<std::string> DADiskDescription::media_name() const { return value(DiskDescriptionKey::media_name); }
+std::optional<std::string> DADiskDescription::device_node() const { return value(DiskDescriptionKey::device_node); }
 
 bool check_resource_is_reachable(std::string_view path) {
   FileSystemPort* file_system = services().file_system;

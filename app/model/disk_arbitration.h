@@ -35,6 +35,7 @@ class DADiskDescription {
   std::optional<std::string> volume_name() const;
   std::optional<std::string> volume_path() const;  // the path of the volume-path URL
   std::optional<std::string> media_name() const;
+  std::optional<std::string> device_node() const;
 
  private:
   friend class DADisk;

@@ -51,8 +51,9 @@ std::optional<LiveDisks::Description> LiveDisks::describe(BsdUnit unit) const {
   const auto device = block_device(sysfs_root_, unit);
   if (!device) return std::nullopt;
   Description description;
+  description.device_node = "/dev/" + device->kernel_name;
   description.media_name = media_name(sysfs_root_, device->whole);
-  description.volume_path = mount_path_of(read_mount_table(mountinfo_), device->device, "/dev/" + device->kernel_name);
+  description.volume_path = mount_path_of(read_mount_table(mountinfo_), device->device, description.device_node);
   description.volume_name = device->device != 0 && labels_ ? labels_(device->device) : std::nullopt;
   if (!description.volume_name && description.volume_path)
     description.volume_name = name_of_mount_directory(*description.volume_path);
@@ -79,6 +80,8 @@ std::optional<std::string> LiveDisks::description_value(da_handle_t description,
       return object->description.volume_path;
     case DiskDescriptionKey::media_name:
       return object->description.media_name;
+    case DiskDescriptionKey::device_node:
+      return object->description.device_node;
   }
   return std::nullopt;
 }

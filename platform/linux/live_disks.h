@@ -44,6 +44,7 @@ class LiveDisks final : public DisksPort {
     std::optional<std::string> volume_name;
     std::optional<std::string> volume_path;
     std::optional<std::string> media_name;
+    std::string device_node;
   };
   struct Held {
     Kind kind;

@@ -63,6 +63,8 @@ std::optional<std::string> SimDiskArbitration::description_value(da_handle_t des
   switch (key) {
     case DiskDescriptionKey::media_name:
       return disk->media_name;
+    case DiskDescriptionKey::device_node:
+      return "/dev/" + disk->bsd;
     case DiskDescriptionKey::volume_name:
       return disk->volume ? disk->volume->name : std::nullopt;
     case DiskDescriptionKey::volume_path:
