@@ -50,6 +50,13 @@ std::string dbus_error_text(const GError& error) {
   return text;
 }
 
+bool udisks_is_running(UDisksClient* client) {
+  GDBusObjectManager* manager = client ? udisks_client_get_object_manager(client) : nullptr;
+  const GCharPtr owner(manager ? g_dbus_object_manager_client_get_name_owner(G_DBUS_OBJECT_MANAGER_CLIENT(manager))
+                               : nullptr);
+  return owner != nullptr;
+}
+
 UDisksClient* UDisksWorkspace::client() {
   if (client_) return client_.get();
   // Registers UDisks' D-Bus error names, so its errors arrive as UDISKS_ERROR codes.
@@ -66,6 +73,7 @@ UDisksClient* UDisksWorkspace::client() {
 EjectResult UDisksWorkspace::unmount_and_eject(std::string_view mount_path) {
   UDisksClient* udisks = client();
   if (!udisks) return {false, "The disk service (UDisks) cannot be reached: " + connect_error_};
+  if (!udisks_is_running(udisks)) return {false, "The disk service (UDisks) is not running."};
   udisks_client_settle(udisks);
   const DiskObjects objects(udisks);
   const std::string whole = objects.whole_disk_at(mount_path);

@@ -31,6 +31,9 @@ class UDisksWorkspace final : public WorkspacePort {
   std::string connect_error_;
 };
 
+// Whether udisksd owns its name on the bus the client is connected to.
+bool udisks_is_running(UDisksClient* client);
+
 // The text of a D-Bus error for a person: the message without GDBus' prefix, then the
 // error's name ("Not authorized to perform operation
 // (org.freedesktop.UDisks2.Error.NotAuthorized)").

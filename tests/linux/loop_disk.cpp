@@ -67,7 +67,8 @@ void write_image(const fs::path& image, const std::vector<std::string>& labels) 
 std::optional<std::string> live_services_missing(UDisksClient* client) {
   if (::geteuid() != 0) return "loop devices need root";
   if (!fs::exists("/dev/loop-control")) return "this machine has no loop devices";
-  if (!client) return "UDisks2 does not answer on the system D-Bus (scripts/start-services.sh starts it)";
+  if (!client || !linux_host::udisks_is_running(client))
+    return "UDisks2 does not answer on the system D-Bus (scripts/start-services.sh starts it)";
   return std::nullopt;
 }
 
