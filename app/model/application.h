@@ -27,7 +27,7 @@ struct Alert {
   std::string default_button;
   std::string alternate_button;  // empty: none
   std::string other_button;      // empty: none
-  std::string informative;       // the smaller text under the message (why it failed); empty: none
+  std::string informative = {};  // the smaller text under the message (why it failed); empty: none
 };
 
 // Answers a modal alert, as the user would: with kAlertDefaultReturn and the others.
