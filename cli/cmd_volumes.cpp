@@ -31,7 +31,8 @@ std::map<std::uint32_t, DockPort> dock_ports(std::uint32_t dock_count) {
     for (std::uint32_t p = 0; p < usb_ports; ++p)
       if (dev.usb_disk[p].bsd_unit != kNoDisk) ports.emplace(dev.usb_disk[p].bsd_unit, DockPort{slot, "usb", p + 1});
     for (std::uint32_t p = 0; p < sata_ports; ++p)
-      if (dev.sata_disk[p].bsd_unit != kNoDisk) ports.emplace(dev.sata_disk[p].bsd_unit, DockPort{slot, "esata", p + 1});
+      if (dev.sata_disk[p].bsd_unit != kNoDisk)
+        ports.emplace(dev.sata_disk[p].bsd_unit, DockPort{slot, "esata", p + 1});
   }
   return ports;
 }

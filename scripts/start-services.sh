@@ -25,7 +25,8 @@ if ! running udisksd; then
 fi
 for _ in $(seq 1 100); do
   if busctl --system status org.freedesktop.UDisks2 >/dev/null 2>&1 ||
-     gdbus introspect --system --dest org.freedesktop.UDisks2 --object-path /org/freedesktop/UDisks2 >/dev/null 2>&1; then
+     gdbus introspect --system --dest org.freedesktop.UDisks2 \
+       --object-path /org/freedesktop/UDisks2 >/dev/null 2>&1; then
     echo "start-services.sh: D-Bus, udev and UDisks2 are running"
     exit 0
   fi

@@ -11,7 +11,8 @@ std::string_view text(const gchar* value) { return value ? value : ""; }
 std::string_view path_of(UDisksObject* object) { return g_dbus_object_get_object_path(G_DBUS_OBJECT(object)); }
 
 std::string whole_disk_of(UDisksObject* object) {
-  if (UDisksPartition* partition = udisks_object_peek_partition(object)) return std::string(text(udisks_partition_get_table(partition)));
+  UDisksPartition* partition = udisks_object_peek_partition(object);
+  if (partition) return std::string(text(udisks_partition_get_table(partition)));
   return std::string(path_of(object));
 }
 
@@ -51,7 +52,7 @@ std::string DiskObjects::whole_disk_at(std::string_view mount_path) const {
   return whole;
 }
 
-std::vector<MountedFileSystem> DiskObjects::mounted_on(std::string_view whole_disk) const {
+std::vector<MountedFileSystem> DiskObjects::mounted_on(std::string_view whole_disk, std::string_view chosen) const {
   std::vector<MountedFileSystem> mounted;
   for_each_object(objects_.get(), [&](UDisksObject* object) {
     UDisksFilesystem* filesystem = udisks_object_peek_filesystem(object);
@@ -61,7 +62,13 @@ std::vector<MountedFileSystem> DiskObjects::mounted_on(std::string_view whole_di
     if (points.empty()) return;
     mounted.push_back({filesystem, points.front(), static_cast<dev_t>(udisks_block_get_device_number(block))});
   });
-  std::stable_sort(mounted.begin(), mounted.end(), [](const MountedFileSystem& a, const MountedFileSystem& b) {
+  const std::string inside_chosen = std::string(chosen) + "/";
+  const auto rank = [&](const MountedFileSystem& m) {
+    if (m.mount_path.starts_with(inside_chosen)) return 0;
+    return m.mount_path == chosen ? 1 : 2;
+  };
+  std::stable_sort(mounted.begin(), mounted.end(), [&](const MountedFileSystem& a, const MountedFileSystem& b) {
+    if (rank(a) != rank(b)) return rank(a) < rank(b);
     return a.mount_path.size() > b.mount_path.size();
   });
   return mounted;

@@ -26,9 +26,10 @@ class DiskObjects {
   // The object path of the whole disk of the file system mounted at path; empty when no
   // file system UDisks knows is mounted there.
   std::string whole_disk_at(std::string_view mount_path) const;
-  // The mounted file systems of that whole disk, the deepest mount path first so that a
-  // file system mounted inside another goes before it.
-  std::vector<MountedFileSystem> mounted_on(std::string_view whole_disk) const;
+  // The mounted file systems of that whole disk in the order to unmount them: the one
+  // mounted at `chosen` first (after any mounted inside it), then the others; a file
+  // system mounted inside another always before it.
+  std::vector<MountedFileSystem> mounted_on(std::string_view whole_disk, std::string_view chosen) const;
   // The drive of the whole disk; null for a disk without one (a loop device).
   UDisksDrive* drive_of(std::string_view whole_disk) const;
   DriveFacts facts_of(UDisksDrive* drive) const;

@@ -9,15 +9,17 @@ namespace {
 // Unmount, PowerOff and Eject take no options here: an empty a{sv}.
 GVariant* no_options() { return g_variant_new("a{sv}", nullptr); }
 
-std::string busy_reason(dev_t device) {
-  const std::vector<Holder> holders = holders_of(device);
-  if (holders.empty()) return "The volume is in use.";
-  return "The volume is in use by " + describe_holders(holders) + ".";
+// The refusal names the mount path: it may be another volume of the disk than the one
+// the alert names.
+std::string busy_reason(const MountedFileSystem& mounted) {
+  const std::vector<Holder> holders = holders_of(mounted.device);
+  const std::string volume = "The volume at " + mounted.mount_path + " is in use";
+  return holders.empty() ? volume + "." : volume + " by " + describe_holders(holders) + ".";
 }
 
-std::string unmount_refusal(const GError& error, dev_t device) {
-  if (g_error_matches(&error, UDISKS_ERROR, UDISKS_ERROR_DEVICE_BUSY)) return busy_reason(device);
-  return "The system refused to unmount it: " + dbus_error_text(error);
+std::string unmount_refusal(const GError& error, const MountedFileSystem& mounted) {
+  if (g_error_matches(&error, UDISKS_ERROR, UDISKS_ERROR_DEVICE_BUSY)) return busy_reason(mounted);
+  return "The system refused to unmount " + mounted.mount_path + ": " + dbus_error_text(error);
 }
 
 // An empty text when the file system was unmounted, else why not.
@@ -25,7 +27,7 @@ std::string unmount(const MountedFileSystem& mounted) {
   GError* raw = nullptr;
   if (udisks_filesystem_call_unmount_sync(mounted.filesystem, no_options(), nullptr, &raw)) return {};
   const GErrorPtr error(raw);
-  return unmount_refusal(*error, mounted.device);
+  return unmount_refusal(*error, mounted);
 }
 
 std::string power_off_or_eject(UDisksDrive* drive, DriveAction action) {
@@ -79,7 +81,7 @@ EjectResult UDisksWorkspace::unmount_and_eject(std::string_view mount_path) {
   const std::string whole = objects.whole_disk_at(mount_path);
   if (whole.empty()) return {false, "No disk known to UDisks is mounted at " + std::string(mount_path) + "."};
   // Nothing else of the disk is unmounted after the first refusal.
-  for (const MountedFileSystem& mounted : objects.mounted_on(whole))
+  for (const MountedFileSystem& mounted : objects.mounted_on(whole, mount_path))
     if (std::string refusal = unmount(mounted); !refusal.empty()) return {false, std::move(refusal)};
   UDisksDrive* drive = objects.drive_of(whole);
   const DriveAction action = drive_action(objects.facts_of(drive));

@@ -29,8 +29,8 @@ json refused(const std::string& bsd, const std::string& name, const std::string&
 // (Archive, refused by the workspace with a reason, and Backups).
 std::string standard_dock(json extra = json::object()) {
   return app_machine({DockSpec{.usb = {3, std::nullopt, std::nullopt}, .sata = {std::nullopt, 5}}},
-                     json::array({mounted("disk3s1", "EFI"), mounted("disk3s2", "Travel"), refused("disk5s1", "Archive", "in use by sleep (pid 42)"),
-                                  mounted("disk5s2", "Backups")}),
+                     json::array({mounted("disk3s1", "EFI"), mounted("disk3s2", "Travel"),
+                                  refused("disk5s1", "Archive", "in use by sleep (pid 42)"), mounted("disk5s2", "Backups")}),
                      std::move(extra));
 }
 

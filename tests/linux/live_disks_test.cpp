@@ -123,16 +123,21 @@ TEST_F(LiveDisksTest, AnEjectUnmountsEveryFileSystemOfItsDiskAndNoOther) {
   EXPECT_EQ(volume_of(other.bsd_name(0)).second, other.mount_paths()[0]);
 }
 
+// Chosen itself, or another volume of its disk: the refusal names the busy one's path.
 TEST_F(LiveDisksTest, ABusyVolumeIsRefusedWithItsHolderNamedAndStaysMounted) {
-  LoopDisk& disk = add_disk({"Busy"});
-  const std::string path = disk.mount_paths().front();
-  holder_ = std::make_unique<Holder>(path);
-  ASSERT_GT(holder_->pid(), 0);
-  const EjectResult result = workspace_.unmount_and_eject(path);
-  EXPECT_FALSE(result.ejected);
-  EXPECT_NE(result.reason.find("sleep (pid " + std::to_string(holder_->pid()) + ")"), std::string::npos)
-      << result.reason;
-  EXPECT_TRUE(is_mounted(path));
+  for (const std::size_t chosen : {0u, 1u}) {
+    LoopDisk& disk = add_disk({"Busy " + std::to_string(chosen), "Free " + std::to_string(chosen)});
+    ASSERT_EQ(disk.mount_paths().size(), 2u);
+    const std::string busy = disk.mount_paths()[0];
+    holder_ = std::make_unique<Holder>(busy);
+    ASSERT_GT(holder_->pid(), 0);
+    const EjectResult result = workspace_.unmount_and_eject(disk.mount_paths()[chosen]);
+    EXPECT_FALSE(result.ejected);
+    EXPECT_NE(result.reason.find(busy + " is in use by sleep (pid " + std::to_string(holder_->pid()) + ")"),
+              std::string::npos)
+        << result.reason;
+    EXPECT_TRUE(is_mounted(busy));
+  }
 }
 
 }  // namespace
