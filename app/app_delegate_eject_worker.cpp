@@ -76,11 +76,13 @@ bool AppDelegate::fn_unmount_diskX(std::uint32_t bsdNum) {
   for (std::uint32_t slice = 0; slice < kSlicesPerDisk; ++slice) {
     const auto volume = named_mounted_volume(session, bsdNum, slice);
     if (!volume || !check_resource_is_reachable(volume->path)) continue;
-    if (unmount_and_eject_device_at(volume->path)) continue;
+    EjectResult ejected = unmount_and_eject_device_at(volume->path);
+    if (ejected) continue;
     result = false;
-    // The name is part of the message as it stands, whatever characters it holds.
-    application_.run_critical_alert_panel(localized(kAppTitle), std::string(kVolumeEjectFailed) + volume->name,
-                                          localized(kConfirmButton));
+    // The name is part of the message as it stands, whatever characters it holds; why
+    // the system refused goes below it.
+    application_.run_critical_alert_panel(Alert{localized(kAppTitle), std::string(kVolumeEjectFailed) + volume->name,
+                                               localized(kConfirmButton), {}, {}, std::move(ejected.reason)});
   }
   return result;
 }

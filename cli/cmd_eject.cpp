@@ -4,6 +4,7 @@
 
 #include "app/headless_app.h"
 #include "cli/commands.h"
+#include "cli/recording_workspace.h"
 #include "platform/services.h"
 
 namespace berth::cli {
@@ -30,8 +31,11 @@ std::int64_t parse_tag(std::string_view text) {
 
 json alerts_json(const std::vector<app::Alert>& alerts) {
   json list = json::array();
-  for (const app::Alert& alert : alerts)
-    list.push_back({{"title", alert.title}, {"message", alert.message}, {"button", alert.default_button}});
+  for (const app::Alert& alert : alerts) {
+    json entry{{"title", alert.title}, {"message", alert.message}, {"button", alert.default_button}};
+    if (!alert.informative.empty()) entry["informative"] = alert.informative;
+    list.push_back(std::move(entry));
+  }
   return list;
 }
 
@@ -48,8 +52,10 @@ void print_result(app::HeadlessApp& headless, const std::vector<std::string>& un
   }
   std::string text;
   for (const std::string& path : unmounted) text += "unmounted " + path + "\n";
-  for (const app::Alert& alert : headless.application().alerts())
+  for (const app::Alert& alert : headless.application().alerts()) {
     text += "alert \"" + alert.title + "\": " + alert.message + " [" + alert.default_button + "]\n";
+    if (!alert.informative.empty()) text += "  " + alert.informative + "\n";
+  }
   text += format("status item %s, progress window %s\n", enabled ? "enabled" : "disabled", visible ? "shown" : "hidden");
   write_out(text);
 }
@@ -62,6 +68,10 @@ int cmd_eject(CliContext& context, std::vector<std::string_view> args) {
   expect_no_more(args);
   if (!tag_text) throw UsageError{"eject needs --tag TAG"};
   const std::int64_t tag = parse_tag(*tag_text);
+  RecordingWorkspace workspace(*services().workspace);
+  Services recorded = services();
+  recorded.workspace = &workspace;
+  ScopedServices installed(recorded);
   std::unique_ptr<app::HeadlessApp> headless;
   if (const auto error = start_headless_app(context, headless)) {
     write_err("berthctl: the application did not start: " + *error + "\n");
@@ -73,7 +83,7 @@ int cmd_eject(CliContext& context, std::vector<std::string_view> args) {
     return kExitUsage;
   }
   const bool ended = headless->run_until_idle(kEjectTimeLimit);
-  print_result(*headless, context.machine->simulated().disks().workspace().unmounted(), as_json);
+  print_result(*headless, workspace.unmounted(), as_json);
   return ended ? kExitOk : kExitFailed;
 }
 

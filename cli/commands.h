@@ -23,6 +23,7 @@ int cmd_led(CliContext& context, std::vector<std::string_view> args);
 int cmd_gpio(CliContext& context, std::vector<std::string_view> args);
 int cmd_i2c(CliContext& context, std::vector<std::string_view> args);
 int cmd_driver_scan(CliContext& context, std::vector<std::string_view> args);
+int cmd_volumes(CliContext& context, std::vector<std::string_view> args);
 
 // Starts the menu-bar application headless on the context's machine, with the
 // application's own resources when the machine file names none; the reason when it

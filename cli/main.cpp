@@ -33,6 +33,7 @@ const std::map<std::string_view, Command>& commands() {
       {"gpio", cmd_gpio},
       {"i2c", cmd_i2c},
       {"driver-scan", cmd_driver_scan},
+      {"volumes", cmd_volumes},
   };
   return table;
 }
@@ -52,6 +53,7 @@ constexpr const char* kUsage =
     "  i2c write ADDR BYTES...   one write transfer on the controller's I2C pins\n"
     "                            (the register tools take --json too)\n"
     "  driver-scan [--json]      the registry scan, then the driver-based scan and drive identification\n"
+    "  volumes [--json]          the disks, their volumes, mount paths, free space and dock ports\n"
     "  ioreg-to-machine DUMP [--out FILE]\n"
     "                            write a machine file from an `ioreg -lw0` dump\n"
     "  sysfs-to-machine [--out FILE]\n"

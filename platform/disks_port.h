@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace berth {
 
@@ -15,6 +16,7 @@ enum class DiskDescriptionKey {
   volume_name,  // the volume's name; absent when the slice holds no named volume
   volume_path,  // the mount path (the path of the volume-path URL); absent when not mounted
   media_name,   // the medium's name
+  device_node,  // the node the system names the disk or slice by ("/dev/sdc1", "/dev/disk4s1")
 };
 
 class DisksPort {
@@ -29,6 +31,9 @@ class DisksPort {
   virtual da_handle_t disk_copy_description(da_handle_t disk) = 0;
   virtual void description_release(da_handle_t description) = 0;
   virtual std::optional<std::string> description_value(da_handle_t description, DiskDescriptionKey key) = 0;
+  // The BSD names of every whole disk and slice the system knows now ("disk4",
+  // "disk4s1", ...), each whole disk before its slices; no session is needed.
+  virtual std::vector<std::string> bsd_names() = 0;
 };
 
 }  // namespace berth

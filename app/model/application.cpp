@@ -27,8 +27,12 @@ bool Application::send_action(std::string_view selector, MenuItem* sender) {
 
 int Application::run_critical_alert_panel(std::string title, std::string message, std::string default_button,
                                           std::string alternate_button, std::string other_button) {
-  alerts_.push_back({std::move(title), std::move(message), std::move(default_button), std::move(alternate_button),
-                     std::move(other_button)});
+  return run_critical_alert_panel(Alert{std::move(title), std::move(message), std::move(default_button),
+                                        std::move(alternate_button), std::move(other_button), {}});
+}
+
+int Application::run_critical_alert_panel(Alert shown) {
+  alerts_.push_back(std::move(shown));
   const Alert alert = alerts_.back();
   notify([&alert](ModelObserver& observer) { observer.alert_shown(alert); });
   return alert_responder_ ? alert_responder_->respond(alert) : kAlertDefaultReturn;

@@ -27,6 +27,7 @@ struct Alert {
   std::string default_button;
   std::string alternate_button;  // empty: none
   std::string other_button;      // empty: none
+  std::string informative = {};  // the smaller text under the message (why it failed); empty: none
 };
 
 // Answers a modal alert, as the user would: with kAlertDefaultReturn and the others.
@@ -59,6 +60,7 @@ class Application {
   // alert is answered with its default button.
   int run_critical_alert_panel(std::string title, std::string message, std::string default_button,
                                std::string alternate_button = {}, std::string other_button = {});
+  int run_critical_alert_panel(Alert alert);
   const std::vector<Alert>& alerts() const { return alerts_; }
   void set_alert_responder(AlertResponder* responder) { alert_responder_ = responder; }
 

@@ -48,6 +48,7 @@ std::optional<std::string> DADiskDescription::value(DiskDescriptionKey key) cons
 std::optional<std::string> DADiskDescription::volume_name() const { return value(DiskDescriptionKey::volume_name); }
 std::optional<std::string> DADiskDescription::volume_path() const { return value(DiskDescriptionKey::volume_path); }
 std::optional<std::string> DADiskDescription::media_name() const { return value(DiskDescriptionKey::media_name); }
+std::optional<std::string> DADiskDescription::device_node() const { return value(DiskDescriptionKey::device_node); }
 
 bool check_resource_is_reachable(std::string_view path) {
   FileSystemPort* file_system = services().file_system;
@@ -59,9 +60,9 @@ std::optional<std::uint64_t> file_system_free_size(std::string_view path) {
   return file_system ? file_system->free_bytes(path) : std::nullopt;
 }
 
-bool unmount_and_eject_device_at(std::string_view path) {
+EjectResult unmount_and_eject_device_at(std::string_view path) {
   WorkspacePort* workspace = services().workspace;
-  return workspace && workspace->unmount_and_eject(path);
+  return workspace ? workspace->unmount_and_eject(path) : EjectResult{};
 }
 
 }  // namespace berth::app

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "platform/disks_port.h"
+#include "platform/workspace_port.h"
 
 namespace berth::app {
 
@@ -34,6 +35,7 @@ class DADiskDescription {
   std::optional<std::string> volume_name() const;
   std::optional<std::string> volume_path() const;  // the path of the volume-path URL
   std::optional<std::string> media_name() const;
+  std::optional<std::string> device_node() const;
 
  private:
   friend class DADisk;
@@ -60,7 +62,8 @@ class DADisk {
 bool check_resource_is_reachable(std::string_view path);
 // NSFileSystemFreeSize of the file system at path; nothing when its attributes cannot be read.
 std::optional<std::uint64_t> file_system_free_size(std::string_view path);
-// The workspace's unmount and eject of the device holding the volume at path.
-bool unmount_and_eject_device_at(std::string_view path);
+// The workspace's unmount and eject of the device holding the volume at path; a refusal
+// carries the reason the system gave.
+EjectResult unmount_and_eject_device_at(std::string_view path);
 
 }  // namespace berth::app

@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QSpacerItem>
 #include <QStyle>
+#include <QTextDocument>
 
 namespace berth::qt {
 namespace {
@@ -47,6 +48,10 @@ void set_minimum_width(QMessageBox& box) {
 int AlertBoxes::respond(const app::Alert& alert) {
   QMessageBox box(QMessageBox::NoIcon, QString::fromStdString(alert.title), QString::fromStdString(alert.message));
   box.setTextFormat(Qt::PlainText);
+  // Why it failed goes under the message. The box reads that text as rich text when it
+  // looks so, whatever its text format, so it goes in as the rich form of plain text.
+  if (!alert.informative.empty())
+    box.setInformativeText(Qt::convertFromPlainText(QString::fromStdString(alert.informative)));
   box.setIconPixmap(critical_alert_icon(box));
   QPushButton* default_button = box.addButton(QString::fromStdString(alert.default_button), QMessageBox::AcceptRole);
   QPushButton* alternate = alert.alternate_button.empty()

@@ -14,7 +14,7 @@ constexpr std::size_t kMaxPartitions = 128;
 
 struct Search {
   std::size_t visited = 0;
-  std::vector<BlockDevice> found;
+  std::vector<PortDisk> found;
 };
 
 void search(const fs::path& dir, std::size_t depth_left, Search& state) {
@@ -44,7 +44,7 @@ std::string trim(std::string value) {
 }
 
 // The SCSI vendor and product; libata reports every ATA disk as vendor "ATA".
-std::optional<std::string> model_of(const BlockDevice& disk) {
+std::optional<std::string> model_of(const PortDisk& disk) {
   const auto model = read_text(disk.scsi_dir / "model");
   if (!model || model->empty()) return std::nullopt;
   const auto vendor = read_text(disk.scsi_dir / "vendor");
@@ -53,7 +53,7 @@ std::optional<std::string> model_of(const BlockDevice& disk) {
 }
 
 // The unit serial number page: code 0x80, a 16-bit length, then the number.
-std::optional<std::string> serial_of(const BlockDevice& disk) {
+std::optional<std::string> serial_of(const PortDisk& disk) {
   const auto page = read_attribute(disk.scsi_dir / "vpd_pg80", 260);
   if (!page || page->size() < 4 || static_cast<std::uint8_t>((*page)[1]) != 0x80) return std::nullopt;
   const std::size_t length = static_cast<std::uint8_t>((*page)[2]) << 8 | static_cast<std::uint8_t>((*page)[3]);
@@ -63,7 +63,7 @@ std::optional<std::string> serial_of(const BlockDevice& disk) {
   return serial;
 }
 
-std::vector<sim::RegistryEntry> partitions_of(const BlockDevice& disk, const BsdUnit& whole) {
+std::vector<sim::RegistryEntry> partitions_of(const PortDisk& disk, const BsdUnit& whole) {
   std::vector<sim::RegistryEntry> partitions;
   for (const auto& name : list_directory(disk.dir)) {
     if (partitions.size() >= kMaxPartitions) break;
@@ -76,13 +76,13 @@ std::vector<sim::RegistryEntry> partitions_of(const BlockDevice& disk, const Bsd
 
 }  // namespace
 
-std::vector<BlockDevice> find_block_devices(const fs::path& dir, std::size_t max_depth) {
+std::vector<PortDisk> find_block_devices(const fs::path& dir, std::size_t max_depth) {
   Search state;
   search(dir, max_depth, state);
   return std::move(state.found);
 }
 
-std::optional<sim::RegistryEntry> disk_entry(const BlockDevice& disk) {
+std::optional<sim::RegistryEntry> disk_entry(const PortDisk& disk) {
   const auto unit = unit_of_kernel_name(disk.name);
   if (!unit || unit->slice != 0) {
     syslog_printf("sysfs: block device %s has no BSD unit in the unit table; left out", printable(disk.name).c_str());

@@ -1,6 +1,9 @@
 #include "platform/machine/machine.h"
 
 #include "platform/linux/linux_drive_tools.h"
+#include "platform/linux/live_disks.h"
+#include "platform/linux/live_file_system.h"
+#include "platform/linux/udisks_workspace.h"
 #include "platform/linux/live_registry.h"
 #include "platform/linux/sysfs_driver.h"
 #include "platform/machine/dock_controllers.h"
@@ -19,6 +22,15 @@ struct Machine::Live {
   linux_host::SysfsDriver driver;
   PosixProcesses processes;
   linux_host::LinuxDriveTools drive_tools;
+};
+
+// The disks, volumes and eject of the running system.
+struct Machine::LiveDisks {
+  explicit LiveDisks(const std::filesystem::path& root) : disks(root) {}
+
+  linux_host::LiveDisks disks;
+  linux_host::LiveFileSystem file_system;
+  linux_host::UDisksWorkspace workspace;
 };
 
 namespace {
@@ -57,6 +69,9 @@ Machine::~Machine() = default;
 std::unique_ptr<Machine> Machine::open(const MachineChoice& choice, const HostPaths& host) {
   auto machine = std::make_unique<Machine>(choice, host, simulated_machine(choice, host));
   if (choice.source == MachineSource::live) machine->open_live();
+  if (choice.source == MachineSource::live || choice.live_disks) {
+    machine->live_disks_ = std::make_unique<LiveDisks>(choice.sysfs_root);
+  }
   return machine;
 }
 
@@ -75,6 +90,11 @@ Services Machine::services(const Services& base) const {
     installed.registry = &live_->registry;
     installed.driver = &live_->driver;
     installed.processes = &live_->drive_tools;
+  }
+  if (live_disks_) {
+    installed.disks = &live_disks_->disks;
+    installed.file_system = &live_disks_->file_system;
+    installed.workspace = &live_disks_->workspace;
   }
   return installed;
 }

@@ -53,12 +53,14 @@ class Machine {
 
  private:
   struct Live;
+  struct LiveDisks;
   void open_live();
 
   MachineChoice choice_;
   HostPaths host_;
   std::unique_ptr<sim::SimMachine> sim_;
   std::unique_ptr<Live> live_;
+  std::unique_ptr<LiveDisks> live_disks_;
 };
 
 }  // namespace berth::machine

@@ -48,6 +48,7 @@ SimVolume volume_from_json(const json& volume, std::string_view place) {
   result.reachable = optional_bool(volume, "reachable", place, true);
   result.attributes = optional_bool(volume, "attributes", place, true);
   result.refuse_eject = eject_refused(volume, place);
+  result.refusal = optional_string(volume, "refusal", place).value_or("");
   return result;
 }
 

@@ -20,6 +20,7 @@ struct SimVolume {
   bool reachable = true;
   bool attributes = true;
   bool refuse_eject = false;
+  std::string refusal;  // the reason a refusal carries; empty: none given
 };
 
 struct SimDisk {

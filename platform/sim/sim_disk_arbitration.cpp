@@ -63,12 +63,28 @@ std::optional<std::string> SimDiskArbitration::description_value(da_handle_t des
   switch (key) {
     case DiskDescriptionKey::media_name:
       return disk->media_name;
+    case DiskDescriptionKey::device_node:
+      return "/dev/" + disk->bsd;
     case DiskDescriptionKey::volume_name:
       return disk->volume ? disk->volume->name : std::nullopt;
     case DiskDescriptionKey::volume_path:
       return disk->volume ? disk->volume->path : std::nullopt;
   }
   return std::nullopt;
+}
+
+// Whole disks first, each followed by its slices, in the machine file's order otherwise.
+std::vector<std::string> SimDiskArbitration::bsd_names() {
+  std::vector<std::string> names;
+  for (const SimDisk& whole : model_.disks()) {
+    if (whole.bsd != whole.whole) continue;
+    names.push_back(whole.bsd);
+    for (const SimDisk& slice : model_.disks())
+      if (slice.whole == whole.bsd && slice.bsd != whole.bsd) names.push_back(slice.bsd);
+  }
+  for (const SimDisk& slice : model_.disks())
+    if (!model_.find(slice.whole)) names.push_back(slice.bsd);
+  return names;
 }
 
 }  // namespace berth::sim

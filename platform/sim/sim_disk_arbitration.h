@@ -37,6 +37,7 @@ class SimDiskArbitration final : public DisksPort {
   da_handle_t disk_copy_description(da_handle_t disk) override;
   void description_release(da_handle_t description) override;
   std::optional<std::string> description_value(da_handle_t description, DiskDescriptionKey key) override;
+  std::vector<std::string> bsd_names() override;
 
   const DiskArbitrationCounts& counts() const { return counts_; }
 

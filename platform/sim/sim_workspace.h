@@ -17,7 +17,7 @@ struct WorkspaceCall {
 class SimWorkspace final : public WorkspacePort {
  public:
   explicit SimWorkspace(DiskModel& model) : model_(model) {}
-  bool unmount_and_eject(std::string_view mount_path) override;
+  EjectResult unmount_and_eject(std::string_view mount_path) override;
 
   const std::vector<WorkspaceCall>& calls() const { return calls_; }
   // The paths the workspace accepted, in call order.

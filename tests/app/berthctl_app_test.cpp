@@ -60,8 +60,24 @@ TEST(BerthctlMenu, TheDemoMachineShowsItsNamedVolumesOnly) {
 TEST(BerthctlEject, ARefusedVolumeIsReportedLiterallyAndTheRestOfTheDiskStillTried) {
   const json result = run_json({"--machine", kMachine, "eject", "--tag", "0x101", "--json"});
   EXPECT_EQ(result.dump(), R"({"unmounted":["/Volumes/Travel"],"alerts":[{"title":"Vantrel Berthline Utility",)"
-                           R"("message":"Failed to eject volume:Photos","button":"Confirm"}],)"
+                           R"("message":"Failed to eject volume:Photos","button":"Confirm",)"
+                           R"("informative":"The volume is in use by sleep (pid 4242)."}],)"
                            R"("status_item_enabled":true,"progress_visible":false})");
+}
+
+TEST(BerthctlVolumes, ListsEachDiskWithItsDockPortAndVolumes) {
+  const json result = run_json({"--machine", kMachine, "volumes", "--json"});
+  EXPECT_EQ(result["disks"][0].dump(),
+            R"({"bsd":"disk3","device":"/dev/disk3","media_name":"Generic Flash Media","dock":0,"side":"usb","port":2,)"
+            R"("volumes":[{"bsd":"disk3s1","device":"/dev/disk3s1","name":"Photos","path":"/Volumes/Photos",)"
+            R"("free_bytes":4000000000},{"bsd":"disk3s2","device":"/dev/disk3s2","name":"Travel %d%@",)"
+            R"("path":"/Volumes/Travel","free_bytes":12500000000}]})");
+  ASSERT_EQ(result["disks"].size(), 2u);
+  EXPECT_EQ(result["disks"][1]["side"], "esata") << "disk5, listed by its slices only";
+  const json demo = run_json({"volumes", "--json"})["disks"][0];
+  EXPECT_EQ(demo["bsd"], "disk0");
+  EXPECT_FALSE(demo.contains("dock")) << "a disk on no dock port";
+  EXPECT_EQ(demo["volumes"][0]["path"], nullptr) << "EFI, not mounted";
 }
 
 TEST(BerthctlEject, AGroupEjectEndsWithTheLocalizedSummary) {

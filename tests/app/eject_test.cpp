@@ -19,14 +19,18 @@ json mounted_with(const std::string& bsd, const std::string& name, const char* k
   return volume;
 }
 
-json refused(const std::string& bsd, const std::string& name) { return mounted_with(bsd, name, "eject", "refuse"); }
+json refused(const std::string& bsd, const std::string& name, const std::string& reason = "") {
+  json volume = mounted_with(bsd, name, "eject", "refuse");
+  if (!reason.empty()) volume["volume"]["refusal"] = reason;
+  return volume;
+}
 
 // A type-10 dock: USB port 1 holds disk3 (Travel and EFI), eSATA port 2 holds disk5
-// (Archive, refused by the workspace, and Backups).
+// (Archive, refused by the workspace with a reason, and Backups).
 std::string standard_dock(json extra = json::object()) {
   return app_machine({DockSpec{.usb = {3, std::nullopt, std::nullopt}, .sata = {std::nullopt, 5}}},
-                     json::array({mounted("disk3s1", "EFI"), mounted("disk3s2", "Travel"), refused("disk5s1", "Archive"),
-                                  mounted("disk5s2", "Backups")}),
+                     json::array({mounted("disk3s1", "EFI"), mounted("disk3s2", "Travel"),
+                                  refused("disk5s1", "Archive", "in use by sleep (pid 42)"), mounted("disk5s2", "Backups")}),
                      std::move(extra));
 }
 
@@ -96,7 +100,7 @@ TEST(EjectWorker, EjectsWhatTheTagNamesAndReportsAsTheFlagsSay) {
   };
   const Case cases[] = {
       {"one port: a refused volume has only its own alert, the next is still tried", standard_dock(), {0x201},
-       {"/Volumes/Backups"}, {"Failed to eject volume:Archive"}},
+       {"/Volumes/Backups"}, {"Failed to eject volume:Archive | in use by sleep (pid 42)"}},
       {"one port without a disk, and a port of no side, are safe", standard_dock(), {0x200, 0x501}, {}, {kSafe, kSafe}},
       {"one port without a Disk Arbitration session shows nothing at all",
        standard_dock(json{{"disk_arbitration", {{"session", "fail"}}}}), {0x100}, {}, {}},
@@ -140,7 +144,8 @@ TEST(EjectWorker, EjectsWhatTheTagNamesAndReportsAsTheFlagsSay) {
     }
     EXPECT_EQ(h.unmounted(), c.unmounted) << c.name;
     Lines alerts;
-    for (const app::Alert& alert : h.alerts()) alerts.push_back(alert.message);
+    for (const app::Alert& alert : h.alerts())
+      alerts.push_back(alert.message + (alert.informative.empty() ? "" : " | " + alert.informative));
     EXPECT_EQ(alerts, c.alerts) << c.name;
   }
 }

@@ -62,5 +62,12 @@ TEST(Workspace, EjectingAVolumeUnmountsEverySliceOfItsDisk) {
   EXPECT_EQ(sim.machine().disks().workspace().unmounted(), std::vector<std::string>{"/Volumes/B"});
 }
 
+TEST(SimDisks, ListsEachWholeDiskBeforeItsSlices) {
+  auto sim = SimFixture::from_json(
+      R"({"disks": [{"bsd": "disk4s2"}, {"bsd": "disk7s1"}, {"bsd": "disk4"}, {"bsd": "disk4s1"}, {"bsd": "disk5"}]})");
+  EXPECT_EQ(sim.machine().disks().disk_arbitration().bsd_names(),
+            (std::vector<std::string>{"disk4", "disk4s2", "disk4s1", "disk5", "disk7s1"}));
+}
+
 }  // namespace
 }  // namespace berth

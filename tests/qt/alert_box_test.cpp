@@ -1,9 +1,10 @@
-// The model's alerts as modal message boxes: title, message as plain text, the buttons
-// in order, and the answer the button pressed gives.
+// The model's alerts as modal message boxes: title, message and informative text as plain
+// text, the buttons in order, and the answer the button pressed gives.
 #include <QAbstractButton>
 #include <QApplication>
 #include <QMessageBox>
 #include <QTest>
+#include <QTextDocumentFragment>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -31,10 +32,13 @@ std::function<void(QMessageBox&)> press(const QString& text) {
 
 TEST(AlertBox, ShowsTheAlertAsPlainTextWithItsButton) {
   QStringList buttons;
-  const int answered = answer({"Vantrel Berthline Utility", "<i>Devices</i> ejected safely.", "Confirm", "", ""}, [&](QMessageBox& box) {
+  const app::Alert alert{"Vantrel Berthline Utility", "<i>Devices</i> ejected safely.", "Confirm", "", "",
+                         "in use by <b>sh</b> (pid 7)"};
+  const int answered = answer(alert, [&](QMessageBox& box) {
     EXPECT_EQ(box.windowTitle(), "Vantrel Berthline Utility");
     EXPECT_EQ(box.text(), "<i>Devices</i> ejected safely.");
     EXPECT_EQ(box.textFormat(), Qt::PlainText) << "a volume name is never read as markup";
+    EXPECT_EQ(QTextDocumentFragment::fromHtml(box.informativeText()).toPlainText(), "in use by <b>sh</b> (pid 7)");
     for (QAbstractButton* b : box.buttons()) buttons << b->text();
     EXPECT_FALSE(box.iconPixmap().isNull());
     press("Confirm")(box);

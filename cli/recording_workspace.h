@@ -1,0 +1,27 @@
+#pragma once
+// The workspace of whatever machine berthctl runs on, with a record of the mount paths
+// it accepted to unmount and eject, in call order: what `eject` reports.
+#include <string>
+#include <vector>
+
+#include "platform/workspace_port.h"
+
+namespace berth::cli {
+
+class RecordingWorkspace final : public WorkspacePort {
+ public:
+  explicit RecordingWorkspace(WorkspacePort& inner) : inner_(inner) {}
+
+  EjectResult unmount_and_eject(std::string_view mount_path) override {
+    EjectResult result = inner_.unmount_and_eject(mount_path);
+    if (result.ejected) unmounted_.emplace_back(mount_path);
+    return result;
+  }
+  const std::vector<std::string>& unmounted() const { return unmounted_; }
+
+ private:
+  WorkspacePort& inner_;
+  std::vector<std::string> unmounted_;
+};
+
+}  // namespace berth::cli
