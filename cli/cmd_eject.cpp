@@ -1,5 +1,8 @@
 // berthctl eject --tag TAG: opens the status menu, chooses the item with that tag and
 // runs the eject to its end on the virtual clock, every alert answered with its button.
+// Exits 0 only when every volume of the chosen target was ejected, 1 when the
+// workspace refused one or the eject did not end.
+#include <algorithm>
 #include <charconv>
 
 #include "app/headless_app.h"
@@ -54,6 +57,14 @@ void print_result(app::HeadlessApp& headless, const std::vector<std::string>& un
   write_out(text);
 }
 
+// True when the workspace ejected every volume the eject asked it for. A refused one
+// counts even when a later eject of another volume took its disk along: the user was
+// told it failed, and the caller must not hear otherwise.
+bool all_ejected(const sim::SimWorkspace& workspace) {
+  return std::all_of(workspace.calls().begin(), workspace.calls().end(),
+                     [](const sim::WorkspaceCall& call) { return call.accepted; });
+}
+
 }  // namespace
 
 int cmd_eject(CliContext& context, std::vector<std::string_view> args) {
@@ -74,7 +85,7 @@ int cmd_eject(CliContext& context, std::vector<std::string_view> args) {
   }
   const bool ended = headless->run_until_idle(kEjectTimeLimit);
   print_result(*headless, context.machine->disks().workspace().unmounted(), as_json);
-  return ended ? kExitOk : kExitFailed;
+  return ended && all_ejected(context.machine->disks().workspace()) ? kExitOk : kExitFailed;
 }
 
 }  // namespace berth::cli

@@ -1,7 +1,10 @@
 // berthctl: the library and the application's flows from the command line, on a
 // machine file or on the built-in demo machine.
+#include <algorithm>
 #include <cstdio>
+#include <exception>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -52,7 +55,8 @@ constexpr const char* kUsage =
     "--ioreg FILE runs on the registry of an `ioreg -l` dump instead of a machine file\n";
 
 int fail_usage(const std::string& message) {
-  std::fprintf(stderr, "berthctl: %s\n%s", message.c_str(), kUsage);
+  print_error(message);
+  write_err(kUsage);
   return kExitUsage;
 }
 
@@ -71,14 +75,15 @@ int run(std::vector<std::string_view> args) {
   if (command == commands().end()) return fail_usage("unknown command \"" + std::string(args.front()) + "\"");
   args.erase(args.begin());
 
+  std::optional<JsonOnlyStdout> json_only;
+  if (std::find(args.begin(), args.end(), "--json") != args.end()) json_only.emplace();
   CliContext context;
   context.trace = trace;
   try {
     context.machine_file = machine_path ? sim::MachineFile::load(*machine_path) : demo_machine_file();
     context.machine = std::make_unique<sim::SimMachine>(context.machine_file);
   } catch (const sim::MachineFileError& error) {
-    std::fprintf(stderr, "berthctl: %s\n",
-                 sim::describe(machine_path ? *machine_path : "<demo machine>", error).c_str());
+    print_error(sim::describe(machine_path ? *machine_path : "<demo machine>", error));
     return kExitUsage;
   }
   if (ioreg_path && !use_dump_machine(context, *ioreg_path)) return kExitUsage;
@@ -96,7 +101,15 @@ int main(int argc, char** argv) {
   } catch (const UsageError& error) {
     return fail_usage(error.message);
   } catch (const berth::sim::MachineFileError& error) {
-    std::fprintf(stderr, "berthctl: %s\n", berth::sim::describe("machine file", error).c_str());
+    print_error(berth::sim::describe("machine file", error));
+    return kExitUsage;
+  } catch (const std::exception& error) {
+    // Nothing may end the program with an uncaught exception (an abort, and for the
+    // caller an unexplained status): one line, and the status of a refused input.
+    print_error(std::string("cannot go on: ") + error.what());
+    return kExitUsage;
+  } catch (...) {
+    print_error("cannot go on: an unexpected error");
     return kExitUsage;
   }
 }
