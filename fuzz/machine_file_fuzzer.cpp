@@ -31,7 +31,8 @@ void never_persist(sim::json& doc) {
   sim::json* driver = doc.is_object() && doc.contains("driver") ? &doc["driver"] : nullptr;
   if (!driver || !driver->is_object() || !driver->contains("services") || !(*driver)["services"].is_array()) return;
   for (auto& service : (*driver)["services"])
-    if (service.is_object() && service.contains("flash") && service["flash"].is_object()) service["flash"].erase("persist");
+    if (service.is_object() && service.contains("flash") && service["flash"].is_object())
+      service["flash"].erase("persist");
 }
 
 // Each input is a new machine: the tables must not hand the handles of the last
