@@ -20,6 +20,12 @@ std::string text_of(const char (&field)[N]) {
   return std::string(field, strnlen(field, N));
 }
 
+// A text field for a terminal: drives and firmware may hold any bytes.
+template <std::size_t N>
+std::string shown(const char (&field)[N]) {
+  return printable(text_of(field));
+}
+
 json record_json(std::uint32_t slot) {
   const sDeviceSlot& entry = vtr_device_list[slot];
   const sDevice& dev = entry.dev;
@@ -52,7 +58,7 @@ json record_json(std::uint32_t slot) {
 std::string dock_text(std::uint32_t slot, const sDevice& dev) {
   std::string text = format("slot %u: dock at %u:%u:%u, %s:%s, flash %s, firmware \"%s\", %u disk%s, GUID %s:%s\n",
                             slot, dev.bus_num, dev.dev_num, dev.fun_num, hex16(dev.VID).c_str(), hex16(dev.DID).c_str(),
-                            hex32(dev.spi_flash_id).c_str(), text_of(dev.bios_ver).c_str(), dev.disk_cnt,
+                            hex32(dev.spi_flash_id).c_str(), shown(dev.bios_ver).c_str(), dev.disk_cnt,
                             dev.disk_cnt == 1 ? "" : "s", hex32(dev.TB_GUID_high).c_str(),
                             hex32(dev.TB_GUID_low).c_str());
   for (std::uint32_t port = 0; port < kPortsPerController; ++port) {
@@ -60,7 +66,7 @@ std::string dock_text(std::uint32_t slot, const sDevice& dev) {
     if (disk.bsd_unit == kNoDisk && disk.model[0] == '\0') continue;
     text += format("  eSATA port %u: %s \"%s\" serial \"%s\"\n", port + 1,
                    disk.bsd_unit == kNoDisk ? "-" : format("disk%u", disk.bsd_unit).c_str(),
-                   text_of(disk.model).c_str(), text_of(disk.serial).c_str());
+                   shown(disk.model).c_str(), shown(disk.serial).c_str());
   }
   return text;
 }
@@ -68,8 +74,8 @@ std::string dock_text(std::uint32_t slot, const sDevice& dev) {
 std::string drive_text(std::uint32_t slot, const sDevice& dev) {
   const sDiskInfo& disk = dev.sata_disk[0];
   return format("slot %u: %s on disk%u (kind %u), version \"%s\", serial \"%s\", %u C, identifier %s\n", slot,
-                text_of(disk.model).c_str(), disk.bsd_unit, dev.dev_kind, text_of(dev.bios_ver).c_str(),
-                text_of(disk.serial).c_str(), disk.info_d, hex32(dev.TB_GUID_low).c_str());
+                shown(disk.model).c_str(), disk.bsd_unit, dev.dev_kind, shown(dev.bios_ver).c_str(),
+                shown(disk.serial).c_str(), disk.info_d, hex32(dev.TB_GUID_low).c_str());
 }
 
 // The disks drive identification looked at ("disk1", ...).

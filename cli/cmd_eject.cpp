@@ -1,5 +1,7 @@
 // berthctl eject --tag TAG: opens the status menu, chooses the item with that tag and
 // runs the eject to its end on the virtual clock, every alert answered with its button.
+// Exits 0 only when every volume of the chosen target was ejected, 1 when the
+// workspace refused one or the eject did not end.
 #include <charconv>
 
 #include "app/headless_app.h"
@@ -84,7 +86,7 @@ int cmd_eject(CliContext& context, std::vector<std::string_view> args) {
   }
   const bool ended = headless->run_until_idle(kEjectTimeLimit);
   print_result(*headless, workspace.unmounted(), as_json);
-  return ended ? kExitOk : kExitFailed;
+  return ended && workspace.refused() == 0 ? kExitOk : kExitFailed;
 }
 
 }  // namespace berth::cli

@@ -11,7 +11,7 @@ std::optional<sim::RegistryModel> read_dump(const std::string& path) {
   try {
     return sim::load_ioreg_dump(path);
   } catch (const sim::IoregDumpError& error) {
-    write_err("berthctl: " + sim::describe(path, error) + "\n");
+    print_error(sim::describe(path, error));
     return std::nullopt;
   }
 }

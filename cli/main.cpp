@@ -1,7 +1,10 @@
 // berthctl: the library and the application's flows from the command line, on the
 // live machine, a machine file, a registry dump or the built-in demo machine.
+#include <algorithm>
 #include <cstdio>
+#include <exception>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -63,15 +66,15 @@ constexpr const char* kUsage =
     "on the registry of an `ioreg -l` dump, --sysfs ROOT live over another sysfs tree.\n";
 
 int fail_usage(const std::string& message) {
-  std::fprintf(stderr, "berthctl: %s\n%s", message.c_str(), kUsage);
+  print_error(message);
+  write_err(kUsage);
   return kExitUsage;
 }
 
-int run(std::vector<std::string_view> args) {
+int run(std::vector<std::string_view> args, PosixSystemLog& system_log) {
   auto choice = machine::take_machine_options(args);
   if (const auto* error = std::get_if<std::string>(&choice)) return fail_usage(*error);
   const bool trace = take_flag(args, "--trace");
-  PosixSystemLog system_log;
   system_log.set_echo_to_stderr(take_flag(args, "--syslog"));
   if (args.empty()) return fail_usage("no command given");
   if (args.front() == "--help" || args.front() == "help") {
@@ -82,22 +85,18 @@ int run(std::vector<std::string_view> args) {
   if (command == commands().end()) return fail_usage("unknown command \"" + std::string(args.front()) + "\"");
   args.erase(args.begin());
 
+  std::optional<JsonOnlyStdout> json_only;
+  if (std::find(args.begin(), args.end(), "--json") != args.end()) json_only.emplace();
   CliContext context;
   context.trace = trace;
   try {
     context.machine = machine::Machine::open(std::get<machine::MachineChoice>(choice), machine::find_host_paths());
   } catch (const machine::MachineError& error) {
-    std::fprintf(stderr, "berthctl: %s\n", error.what());
+    print_error(error.what());
     return kExitUsage;
   }
   context.machine->set_trace(trace);
-  PosixConsole console;
-  PosixProcesses processes;
-  Services base;
-  base.console = &console;
-  base.system_log = &system_log;
-  base.processes = &processes;
-  ScopedServices installed(context.machine->services(base));
+  ScopedServices installed(context.machine->services(services()));
   const int status = command->second(context, std::move(args));
   return with_refusal_status(context, status);
 }
@@ -106,12 +105,29 @@ int run(std::vector<std::string_view> args) {
 
 int main(int argc, char** argv) {
   std::vector<std::string_view> args(argv + 1, argv + argc);
+  // The program's own console, system log and child processes, under every machine.
+  berth::PosixConsole console;
+  berth::PosixSystemLog system_log;
+  berth::PosixProcesses processes;
+  berth::Services base;
+  base.console = &console;
+  base.system_log = &system_log;
+  base.processes = &processes;
+  berth::ScopedServices installed(base);
   try {
-    return run(std::move(args));
+    return run(std::move(args), system_log);
   } catch (const UsageError& error) {
     return fail_usage(error.message);
   } catch (const berth::sim::MachineFileError& error) {
-    std::fprintf(stderr, "berthctl: %s\n", berth::sim::describe("machine file", error).c_str());
+    print_error(berth::sim::describe("machine file", error));
+    return kExitUsage;
+  } catch (const std::exception& error) {
+    // Nothing may end the program with an uncaught exception (an abort, and for the
+    // caller an unexplained status): one line, and the status of a refused input.
+    print_error(std::string("cannot go on: ") + error.what());
+    return kExitUsage;
+  } catch (...) {
+    print_error("cannot go on: an unexpected error");
     return kExitUsage;
   }
 }

@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
-# Builds the ioreg dump fuzzer (libFuzzer with AddressSanitizer and UBSan, Debian's
-# clang) in build-fuzz/ and runs it for SECONDS (default 60). The three real dumps of
-# tests/ioreg/dumps/ are run whole first, then cut into pieces (an entry line and the
-# lines after it) that seed the fuzzing. A crash, leak or hang fails the script; the
-# input that caused it is left in build-fuzz/crashes/.
+# Builds the fuzzers (libFuzzer with AddressSanitizer and UBSan, Debian's clang) in
+# build-fuzz/ and runs each for SECONDS (default 60). The ioreg dump fuzzer: the three
+# real dumps of tests/ioreg/dumps/ are run whole first, then cut into pieces (an entry
+# line and the lines after it) that seed the fuzzing. The machine file fuzzer: the
+# machine files of the project and the hostile corpus of tests/corpus/ are run whole
+# first and seed it. A crash, leak or hang fails the script; the input that caused it
+# is left in build-fuzz/crashes/ (keep it in tests/corpus/ once fixed: ctest replays it).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds="${1:-60}"
@@ -13,7 +15,7 @@ scripts/install-deps.sh clang-14 libclang-rt-14-dev
 dir=build-fuzz
 cmake -S . -B "$dir" -DCMAKE_CXX_COMPILER=clang++-14 -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBERTH_FUZZ=ON \
   -DBERTH_BUILD_TESTS=OFF -DBERTH_BUILD_QT=OFF >/dev/null
-cmake --build "$dir" -j"$(nproc)" --target ioreg_fuzzer
+cmake --build "$dir" -j"$(nproc)" --target ioreg_fuzzer machine_file_fuzzer
 fuzzer="$dir/fuzz/ioreg_fuzzer"
 
 dumps=(tests/ioreg/dumps/*.txt)
@@ -29,3 +31,9 @@ done
 
 "$fuzzer" -max_total_time="$seconds" -max_len=16384 -timeout=10 -dict=fuzz/ioreg.dict \
   -artifact_prefix="$dir/crashes/" -print_final_stats=1 "$dir/corpus" "$seeds"
+
+machines=(tests/machines/*.json cli/demo-machine.json tests/corpus/machine/*)
+"$dir/fuzz/machine_file_fuzzer" "${machines[@]}"
+mkdir -p "$dir/machine-corpus"
+"$dir/fuzz/machine_file_fuzzer" -max_total_time="$seconds" -max_len=16384 -timeout=10 -dict=fuzz/machine_file.dict \
+  -artifact_prefix="$dir/crashes/" -print_final_stats=1 "$dir/machine-corpus" tests/corpus/machine tests/machines

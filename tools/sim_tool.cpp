@@ -5,11 +5,12 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <string>
 #include <thread>
 
 #include <nlohmann/json.hpp>
+
+#include "platform/posix/input_file.h"
 
 namespace berth::tools {
 namespace {
@@ -18,6 +19,8 @@ using nlohmann::json;
 
 constexpr int kExitNoAnswer = 1;
 constexpr int kExitBadUse = 2;
+// The section comes from a machine file, which is at most this long.
+constexpr std::size_t kMaxToolsFileBytes = 32 * 1024 * 1024;
 
 int fail(const char* program, const std::string& message) {
   std::fprintf(stderr, "%s: %s\n", program, message.c_str());
@@ -66,13 +69,22 @@ int run_sim_tool(SimTool tool, int argc, char** argv) {
     return fail(program, "only \"list\" is known on a simulated machine");
   const char* file = std::getenv(kToolsFileVariable);
   if (!file || !*file) return fail(program, std::string(kToolsFileVariable) + " names no tools file");
-  std::ifstream in(file);
-  const json section = in.is_open() ? json::parse(in, nullptr, false) : json();
+  std::string text;
+  try {
+    text = read_input_file(file, kMaxToolsFileBytes);
+  } catch (const InputFileError& error) {
+    return fail(program, std::string("the tools file ") + file + " " + error.what());
+  }
+  const json section = json::parse(text, nullptr, false);
   if (section.is_discarded() || !section.is_object())
     return fail(program, std::string("cannot read the tools file ") + file);
   const json* answer = find_answer(section, tool, argv[1]);
   if (!answer) return kExitNoAnswer;
-  act(answer_from(*answer));
+  try {
+    act(answer_from(*answer));
+  } catch (const json::exception& error) {
+    return fail(program, std::string("a malformed answer in the tools file: ") + error.what());
+  }
   return 0;
 }
 

@@ -85,21 +85,31 @@ std::string whole_disk_of(std::string_view bsd_name) {
 
 DiskModel DiskModel::from_json(const json& disks, std::string_view place) {
   require_array(disks, place);
+  if (disks.size() > kMaxDisks)
+    throw MachineFileError(std::string(place), "more than " + std::to_string(kMaxDisks) + " disks");
   DiskModel model;
+  // The workspace unmounts by mount path: two volumes at one path would make it
+  // unmount a disk that was not asked for, so such a machine is refused.
+  std::unordered_map<std::string, std::string> mounted;  // mount path -> BSD name
   for (std::size_t i = 0; i < disks.size(); ++i) {
     const std::string entry_place = place_of(place, i);
     SimDisk disk = disk_from_json(disks[i], entry_place);
-    if (model.find(disk.bsd)) throw MachineFileError(place_of(entry_place, "bsd"), "\"" + disk.bsd + "\" is listed twice");
+    if (!model.by_name_.emplace(disk.bsd, model.disks_.size()).second)
+      throw MachineFileError(place_of(entry_place, "bsd"), "\"" + disk.bsd + "\" is listed twice");
+    if (disk.volume && disk.volume->path) {
+      const auto [other, added] = mounted.emplace(*disk.volume->path, disk.bsd);
+      if (!added)
+        throw MachineFileError(place_of(place_of(entry_place, "volume"), "path"),
+                               "\"" + *disk.volume->path + "\" is also the mount path of " + other->second);
+    }
     model.disks_.push_back(std::move(disk));
   }
   return model;
 }
 
 const SimDisk* DiskModel::find(std::string_view bsd_name) const {
-  const std::string_view name = without_dev(bsd_name);
-  for (const SimDisk& disk : disks_)
-    if (disk.bsd == name) return &disk;
-  return nullptr;
+  const auto it = by_name_.find(std::string(without_dev(bsd_name)));
+  return it == by_name_.end() ? nullptr : &disks_[it->second];
 }
 
 SimDisk* DiskModel::mounted_at(std::string_view path) {

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/sim/machine_file.h"
@@ -31,10 +32,14 @@ struct SimDisk {
   std::optional<SimVolume> volume;
 };
 
+// Far more than a machine attaches; a longer list is refused.
+inline constexpr std::size_t kMaxDisks = 100000;
+
 class DiskModel {
  public:
   DiskModel() = default;
-  // Throws MachineFileError with the place of a bad value.
+  // Throws MachineFileError with the place of a bad value, a name listed twice, or a
+  // mount path that two volumes share.
   static DiskModel from_json(const json& disks, std::string_view place);
 
   // The disk or slice with this BSD name ("/dev/" prefix allowed).
@@ -47,6 +52,7 @@ class DiskModel {
 
  private:
   std::vector<SimDisk> disks_;
+  std::unordered_map<std::string, std::size_t> by_name_;  // BSD name -> index in disks_
 };
 
 // "disk4s2" -> "disk4"; empty when the name is not a BSD disk name.

@@ -1,8 +1,6 @@
 #include "platform/sim/ioreg_dump.h"
 
-#include <fstream>
-#include <sstream>
-
+#include "platform/posix/input_file.h"
 #include "platform/sim/ioreg_classes.h"
 #include "platform/sim/ioreg_lines.h"
 #include "platform/sim/ioreg_values.h"
@@ -67,6 +65,10 @@ class TreeBuilder {
     auto read = ioreg::read_entry_line(line.content, line.clipped);
     if (!read) fail("an entry line must read \"+-o NAME  <class CLASS, ...>\"");
     while (!stack_.empty() && stack_.back().column >= line.column) stack_.pop_back();
+    if (stack_.size() >= kMaxRegistryDepth)
+      fail("the registry is nested more than " + std::to_string(kMaxRegistryDepth) + " entries deep");
+    if (++entries_ > kMaxRegistryEntries)
+      fail("the registry has more than " + std::to_string(kMaxRegistryEntries) + " entries");
     RegistryEntry entry;
     entry.name = std::move(read->name);
     entry.location = std::move(read->location);
@@ -124,6 +126,7 @@ class TreeBuilder {
   std::vector<Open> stack_;  // the current entry and its ancestors, outermost first
   Block block_ = Block::none;
   std::size_t block_line_ = 0;
+  std::size_t entries_ = 0;
 };
 
 }  // namespace
@@ -134,14 +137,13 @@ IoregDumpError::IoregDumpError(std::size_t line, const std::string& message)
 RegistryModel registry_from_ioreg(std::string_view text) { return TreeBuilder(text).build(); }
 
 RegistryModel load_ioreg_dump(const std::filesystem::path& path) {
-  std::error_code ignored;
-  if (std::filesystem::is_directory(path, ignored)) throw IoregDumpError(0, "is a directory, not a dump");
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw IoregDumpError(0, "cannot open the file");
-  std::ostringstream text;
-  text << in.rdbuf();
-  if (in.bad()) throw IoregDumpError(0, "cannot read the file");
-  return registry_from_ioreg(text.str());
+  std::string text;
+  try {
+    text = read_input_file(path, kMaxIoregDumpBytes);
+  } catch (const InputFileError& error) {
+    throw IoregDumpError(0, error.what());
+  }
+  return registry_from_ioreg(text);
 }
 
 std::string describe(std::string_view file_name, const IoregDumpError& error) {

@@ -11,6 +11,9 @@
 
 namespace berth::sim {
 
+// Dumps of real machines have 1 to 3 MB; larger files are refused before they are read.
+inline constexpr std::size_t kMaxIoregDumpBytes = 32 * 1024 * 1024;
+
 // A dump that cannot be read, or is malformed or cut short. line() is the line where
 // the fault shows (0 when it concerns the whole file).
 class IoregDumpError : public std::runtime_error {

@@ -23,6 +23,10 @@ class MachineFileError : public std::runtime_error {
   std::string place_;  // a JSON pointer such as /registry/roots/0/props/1
 };
 
+// Far beyond any real machine (the machine file of a real Mac Pro's registry has about
+// 3 MB); larger files are refused before they are read.
+inline constexpr std::size_t kMaxMachineFileBytes = 32 * 1024 * 1024;
+
 struct MachineFile {
   std::string name;                // the path as given, or "<demo machine>"
   std::filesystem::path base_dir;  // what relative paths inside the file are relative to
@@ -40,6 +44,8 @@ std::string describe(std::string_view file_name, const MachineFileError& error);
 // Readers that check the kind of a value and say where it was wrong.
 std::string place_of(std::string_view parent, std::string_view key);
 std::string place_of(std::string_view parent, std::size_t index);
+// What was found instead of a wanted value: its kind ("string"), or "the number 1e+20".
+std::string found_kind(const json& value);
 const json* find(const json& object, std::string_view key);
 const json& require(const json& object, std::string_view key, std::string_view place);
 const json& require_object(const json& value, std::string_view place);

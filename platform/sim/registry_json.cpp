@@ -39,27 +39,43 @@ void apply_failures(RegistryEntry& entry, const json& fail, std::string_view pla
   }
 }
 
-RegistryEntry entry_from_json(const json& node, std::string_view place) {
-  require_object(node, place);
+// Reads what `read` reads at `list`/`index` from the current place. An error
+// carries its place relative to that step and gets the step put in front on its way
+// out, so a JSON pointer is built only for an error, never per entry.
+template <class Read>
+auto below(std::string_view list, std::size_t index, Read read) -> decltype(read()) {
+  try {
+    return read();
+  } catch (const MachineFileError& error) {
+    throw MachineFileError(place_of(list, index) + error.place(), error.what());
+  }
+}
+
+// Places within an entry are relative to it ("" is the entry itself).
+RegistryEntry entry_from_json(const json& node, std::size_t depth, std::size_t& entries) {
+  require_object(node, "");
+  if (depth > kMaxRegistryDepth)
+    throw MachineFileError("", "the registry is nested more than " + std::to_string(kMaxRegistryDepth) +
+                                   " entries deep");
+  if (++entries > kMaxRegistryEntries)
+    throw MachineFileError("", "the registry has more than " + std::to_string(kMaxRegistryEntries) + " entries");
   RegistryEntry entry;
-  entry.name = require_string(require(node, "name", place), place_of(place, "name"));
-  if (const json* v = find(node, "location")) entry.location = require_string(*v, place_of(place, "location"));
-  if (const json* v = find(node, "class")) entry.class_name = require_string(*v, place_of(place, "class"));
+  entry.name = require_string(require(node, "name", ""), "/name");
+  if (const json* v = find(node, "location")) entry.location = require_string(*v, "/location");
+  if (const json* v = find(node, "class")) entry.class_name = require_string(*v, "/class");
   if (const json* v = find(node, "inherits")) {
-    const std::string at = place_of(place, "inherits");
-    require_array(*v, at);
-    for (std::size_t i = 0; i < v->size(); ++i) entry.inherits.push_back(require_string((*v)[i], place_of(at, i)));
+    require_array(*v, "/inherits");
+    for (std::size_t i = 0; i < v->size(); ++i) entry.inherits.push_back(require_string((*v)[i], place_of("/inherits", i)));
   }
   if (const json* v = find(node, "props")) {
-    const std::string at = place_of(place, "props");
-    require_array(*v, at);
-    for (std::size_t i = 0; i < v->size(); ++i) entry.props.push_back(property_from_json((*v)[i], place_of(at, i)));
+    require_array(*v, "/props");
+    for (std::size_t i = 0; i < v->size(); ++i) entry.props.push_back(property_from_json((*v)[i], place_of("/props", i)));
   }
-  if (const json* v = find(node, "fail")) apply_failures(entry, *v, place_of(place, "fail"));
+  if (const json* v = find(node, "fail")) apply_failures(entry, *v, "/fail");
   if (const json* v = find(node, "children")) {
-    const std::string at = place_of(place, "children");
-    require_array(*v, at);
-    for (std::size_t i = 0; i < v->size(); ++i) entry.children.push_back(entry_from_json((*v)[i], place_of(at, i)));
+    require_array(*v, "/children");
+    for (std::size_t i = 0; i < v->size(); ++i)
+      entry.children.push_back(below("/children", i, [&] { return entry_from_json((*v)[i], depth + 1, entries); }));
   }
   return entry;
 }
@@ -128,8 +144,10 @@ RegistryModel registry_from_json(const json& section, std::string_view place) {
   }
   if (const json* v = find(section, "roots")) {
     const std::string at = place_of(place, "roots");
+    std::size_t entries = 0;
     require_array(*v, at);
-    for (std::size_t i = 0; i < v->size(); ++i) model.roots.push_back(entry_from_json((*v)[i], place_of(at, i)));
+    for (std::size_t i = 0; i < v->size(); ++i)
+      model.roots.push_back(below(at, i, [&] { return entry_from_json((*v)[i], 1, entries); }));
   }
   return model;
 }

@@ -9,6 +9,12 @@
 
 namespace berth::sim {
 
+// Registries of real machines are under 30 entries deep; a deeper one (from a machine
+// file or a dump) is refused, so every walk may recurse.
+inline constexpr std::size_t kMaxRegistryDepth = 256;
+// A real Mac Pro's registry has about 2,000 entries; far more are refused.
+inline constexpr std::size_t kMaxRegistryEntries = 1 << 18;
+
 struct RegistryEntry {
   std::string name;      // name in the IOService plane, without "@location"
   std::string location;  // what follows the "@", if anything

@@ -13,6 +13,9 @@ namespace berth::sim {
 
 inline constexpr std::uint32_t kSimFlashSize = 0x80000;  // 512 KiB
 inline constexpr std::uint32_t kSimFlashSectorSize = 0x1000;
+// Each service carries a whole flash; far more controllers than a machine holds
+// (the dock table has 16 slots) are refused.
+inline constexpr std::size_t kMaxDriverServices = 64;
 
 struct FlashConfig {
   bool present = false;  // without a chip the SPI bus reads zero bytes

@@ -1,7 +1,6 @@
 #include "platform/sim/sim_driver_json.h"
 
-#include <fstream>
-#include <iterator>
+#include "platform/posix/input_file.h"
 
 namespace berth::sim {
 namespace {
@@ -20,14 +19,12 @@ bool optional_bool(const json& object, std::string_view key, std::string_view pl
   return value && require_bool(*value, place_of(place, key));
 }
 
-std::vector<std::uint8_t> read_image(const std::filesystem::path& path, std::string_view place) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw MachineFileError(std::string(place), "cannot read the image " + path.string());
-  std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (bytes.size() > kSimFlashSize)
-    throw MachineFileError(std::string(place), "the image " + path.string() + " has " + std::to_string(bytes.size()) +
-                                                   " bytes, more than the flash's " + std::to_string(kSimFlashSize));
-  return bytes;
+std::string read_image(const std::filesystem::path& path, std::string_view place) {
+  try {
+    return read_input_file(path, kSimFlashSize);
+  } catch (const InputFileError& error) {
+    throw MachineFileError(std::string(place), "the image " + path.string() + " " + error.what());
+  }
 }
 
 void place_bytes(std::vector<std::uint8_t>& contents, std::uint64_t address, const std::vector<std::uint8_t>& bytes,
@@ -160,6 +157,8 @@ DriverConfig driver_from_json(const json& section, std::string_view place, const
   if (const json* list = find(section, "services")) {
     const std::string at = place_of(place, "services");
     require_array(*list, at);
+    if (list->size() > kMaxDriverServices)
+      throw MachineFileError(at, "more than " + std::to_string(kMaxDriverServices) + " services");
     for (std::size_t i = 0; i < list->size(); ++i)
       config.services.push_back(service_from_json((*list)[i], place_of(at, i), base_dir));
   }

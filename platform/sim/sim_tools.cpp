@@ -9,6 +9,8 @@ namespace berth::sim {
 namespace {
 
 constexpr const char* kToolsFileVariable = "BERTH_SIM_TOOLS";
+// Drive identification gives a tool seconds, not hours; a longer sleep is a mistake.
+constexpr double kMaxSleepSeconds = 3600;
 
 // An answer is the text a tool prints, or {"text", "sleep" seconds, "hang"}.
 void check_answer(const json& answer, std::string_view place) {
@@ -18,8 +20,11 @@ void check_answer(const json& answer, std::string_view place) {
   if (const json* hang = find(answer, "hang")) require_bool(*hang, place_of(place, "hang"));
   if (const json* sleep = find(answer, "sleep")) {
     const std::string sleep_place = place_of(place, "sleep");
-    if (!sleep->is_number()) throw MachineFileError(sleep_place, "expected a number of seconds");
-    if (sleep->get<double>() < 0) throw MachineFileError(sleep_place, "a time cannot be negative");
+    const auto seconds = sleep->is_number() ? sleep->get<double>() : -1.0;
+    if (seconds < 0 || seconds > kMaxSleepSeconds)
+      throw MachineFileError(sleep_place, "expected a number of seconds from 0 to " +
+                                              std::to_string(static_cast<int>(kMaxSleepSeconds)) + ", found " +
+                                              found_kind(*sleep));
   }
 }
 

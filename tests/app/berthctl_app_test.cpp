@@ -58,7 +58,7 @@ TEST(BerthctlMenu, TheDemoMachineShowsItsNamedVolumesOnly) {
 }
 
 TEST(BerthctlEject, ARefusedVolumeIsReportedLiterallyAndTheRestOfTheDiskStillTried) {
-  const json result = run_json({"--machine", kMachine, "eject", "--tag", "0x101", "--json"});
+  const json result = run_json({"--machine", kMachine, "eject", "--tag", "0x101", "--json"}, 1);
   EXPECT_EQ(result.dump(), R"({"unmounted":["/Volumes/Travel"],"alerts":[{"title":"Vantrel Berthline Utility",)"
                            R"("message":"Failed to eject volume:Photos","button":"Confirm",)"
                            R"("informative":"The volume is in use by sleep (pid 4242)."}],)"

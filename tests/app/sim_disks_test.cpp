@@ -27,12 +27,12 @@ TEST(DisksSection, BadValuesAreReportedWithTheirPlace) {
   EXPECT_EQ(machine_error(R"({"disks": [{"bsd": "disk4s1", "volume": {"name": "A", "eject": "later"}}]})"),
             "/disks/0/volume/eject: expected \"ok\" or \"refuse\", found \"later\"");
   EXPECT_EQ(machine_error(R"({"disks": [{"bsd": "disk4s1", "volume": {"free_bytes": -1}}]})"),
-            "/disks/0/volume/free_bytes: expected a number of at least 0");
+            "/disks/0/volume/free_bytes: expected a number from 0 to 18446744073709551615, found the number -1");
   EXPECT_EQ(machine_error(R"({"disk_arbitration": {"session": "maybe"}})"),
             "/disk_arbitration/session: expected \"ok\" or \"fail\", found \"maybe\"");
   EXPECT_EQ(machine_error(R"({"script_runner": {"load": "later"}})"),
             "/script_runner/load: expected \"ok\", \"none\" or \"errors\", found \"later\"");
-  EXPECT_EQ(machine_error(R"({"bundle": {"strings": {"Confirm": 1}}})"), "/bundle/strings/Confirm: expected a string, found number");
+  EXPECT_EQ(machine_error(R"({"bundle": {"strings": {"Confirm": 1}}})"), "/bundle/strings/Confirm: expected a string, found the number 1");
 }
 
 TEST(DiskArbitration, CountsWhatIsTakenAndGivenBack) {

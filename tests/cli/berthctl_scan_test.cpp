@@ -61,7 +61,7 @@ TEST(BerthctlScan, BadInputGivesOneLineNamingFileAndPlace) {
   } cases[] = {
       {"/nonexistent/machine.json", "/nonexistent/machine.json: cannot open the file"},
       {malformed, malformed + ": malformed JSON"},
-      {wrong_kind, wrong_kind + ": at /registry/roots/0/props/0/1/data: expected a string, found number"},
+      {wrong_kind, wrong_kind + ": at /registry/roots/0/props/0/1/data: expected a string, found the number 12"},
   };
   for (const auto& c : cases) {
     const auto result = run_berthctl({"--machine", c.file, "scan", "--json"});

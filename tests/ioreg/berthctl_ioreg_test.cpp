@@ -61,7 +61,8 @@ TEST_F(BerthctlIoreg, AMalformedDumpGivesOneLineWithItsLineNumberAndStatus2) {
 TEST_F(BerthctlIoreg, AMissingDumpOrTwoMachinesAreErrorsWithStatus2) {
   const auto missing = run_berthctl({"--ioreg", (dir_ / "none.txt").string(), "scan"});
   EXPECT_EQ(missing.exit_status, 2);
-  EXPECT_EQ(missing.err, "berthctl: " + (dir_ / "none.txt").string() + ": cannot open the file\n");
+  EXPECT_EQ(missing.err,
+            "berthctl: " + (dir_ / "none.txt").string() + ": cannot open the file: No such file or directory\n");
   const auto both = run_berthctl({"--machine", "x.json", "--ioreg", "y.txt", "scan"});
   EXPECT_EQ(both.exit_status, 2);
   EXPECT_EQ(both.err.substr(0, both.err.find('\n')), "berthctl: --machine, --ioreg, --sysfs and --demo each name the machine; give one");
