@@ -8,6 +8,7 @@
 #include "cli/cli_context.h"
 #include "cli/commands.h"
 #include "cli/demo_machine.h"
+#include "platform/posix/child_groups.h"
 #include "platform/posix/posix_system_log.h"
 #include "platform/services.h"
 
@@ -90,6 +91,8 @@ int run(std::vector<std::string_view> args) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // An interrupted berthctl takes the drive tools it runs with it.
+  berth::kill_child_groups_on_interrupt();
   std::vector<std::string_view> args(argv + 1, argv + argc);
   try {
     return run(std::move(args));
