@@ -3,6 +3,10 @@
 // costs when most of the image is erased space or most of the flash is unchanged.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
 #include "cli/cli_context.h"
 #include "cli/flash_program.h"
 #include "lib/regctl/spi_flash.h"
@@ -91,6 +95,23 @@ TEST(FlashGuard, ErasedSpaceAndUnchangedSectorsCostNoProgramAndNoSecondRead) {
   ASSERT_EQ(cli::flash_program(changed), 0);
   EXPECT_LE(calls() - start, whole_read + 60000);
   EXPECT_TRUE(std::equal(image.begin(), image.end(), bench.flash().contents().begin()));
+}
+
+// Every command of a machine whose flash persists rewrites the image: a reader holding
+// the old file keeps the old bytes whole, never a mix of old and new.
+TEST(FlashGuard, APersistedImageIsReplacedWholeNotRewrittenInPlace) {
+  TempDir dir;
+  const auto old_image = pattern_bytes(kFlashSize, 31);
+  testing::write_bytes(dir / "flash.bin", old_image);
+  std::ifstream reader(dir / "flash.bin", std::ios::binary);
+  {
+    RegctlBench bench(dock_controller({{"flash", {{"image", (dir / "flash.bin").string()}, {"persist", true}}}}));
+    ASSERT_TRUE(sector_erase_4KB_9182_spi_flash(bench.connect, bench.dev(), 0));
+  }
+  const Bytes held{std::istreambuf_iterator<char>(reader), std::istreambuf_iterator<char>()};
+  EXPECT_TRUE(held == old_image);
+  EXPECT_EQ(testing::read_bytes(dir / "flash.bin")[0], 0xFF);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), std::filesystem::directory_iterator()), 1);
 }
 
 }  // namespace
