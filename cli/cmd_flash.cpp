@@ -82,8 +82,8 @@ int flash_dump(std::vector<std::string_view> args) {
   const auto dev = ControllerSession::record_for_entry_point(service, {.location = true});
   if (!dev) return finish(as_json, kIOReturnError);
   kern_return_t status = spi_flash_dump(dev.get());
-  const std::string dumped = format(kFlashDumpPathFormat, static_cast<int>(dev->bus_num),
-                                    static_cast<int>(dev->dev_num), static_cast<int>(dev->fun_num));
+  // The fixed name, or the private file the library took when someone else held it.
+  const std::string dumped = last_9182_spi_flash_dump_path();
   if (status == kIOReturnSuccess && out_path && !copy_dump(dumped, *out_path)) status = kIOReturnError;
   if (status != kIOReturnSuccess) return finish(as_json, status);
   const std::string& file = out_path ? *out_path : dumped;

@@ -1,9 +1,6 @@
 #include "cli/flash_program.h"
 
 #include <algorithm>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <optional>
 #include <string>
 
@@ -12,22 +9,24 @@
 #include "cli/flash_progress.h"
 #include "cli/regctl_session.h"
 #include "lib/regctl/spi_flash.h"
+#include "platform/posix/input_file.h"
 #include "platform/services.h"
 
 namespace berth::cli {
 namespace {
 
+// The image is refused before the flash is touched when it cannot be what the user
+// meant: nothing at all (programming it would only erase the flash) or more than the
+// flash holds. The size is checked on the opened file, before reading any of it.
 std::vector<std::uint8_t> read_image_file(const std::string& path) {
-  // A directory opens as an empty stream: it must not pass for an empty image.
-  std::error_code error;
-  if (!std::filesystem::is_regular_file(path, error)) throw UsageError{path + " is not a readable file"};
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw UsageError{"cannot read " + path};
-  std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (bytes.size() > kFlashSize)
-    throw UsageError{path + " has " + std::to_string(bytes.size()) + " bytes; the flash holds " +
-                     std::to_string(kFlashSize)};
-  return bytes;
+  std::string bytes;
+  try {
+    bytes = read_input_file(path, kFlashSize);
+  } catch (const InputFileError& error) {
+    throw UsageError{path + " " + error.what() + "; the flash is left untouched"};
+  }
+  if (bytes.empty()) throw UsageError{path + " is empty; the flash is left untouched"};
+  return {bytes.begin(), bytes.end()};
 }
 
 // What the flash holds after programming the file: its bytes, then erased bytes.
@@ -46,9 +45,12 @@ struct Outcome {
   kern_return_t status = kIOReturnSuccess;
   std::size_t sectors_started = 0;
   std::size_t sectors_programmed = 0;
+  FlashSectors written;  // the sectors erased and programmed: what the read-back covers
   std::optional<bool> verified;
   std::optional<std::size_t> first_difference;
 
+  // Once the first erase has been sent the flash may differ from what it held.
+  bool flash_changed() const { return sectors_started > 0; }
   // The last sector started is done only when the programming succeeded.
   bool programming_ended(bool ok) {
     sectors_programmed = ok ? sectors_started : std::max<std::size_t>(sectors_started, 1) - 1;
@@ -59,6 +61,7 @@ struct Outcome {
 // The library's whole-flash programming of the file's bytes, with progress.
 bool program_whole(ControllerSession& session, std::span<const std::uint8_t> file, Outcome& outcome) {
   FlashProgress progress(kFlashSectorCount);
+  outcome.written.set();
   const bool ok = program_whole_9182_spi_flash_bytes(session.connection(), session.record(), file,
                                                      [&](std::uint32_t) { progress.show(outcome.sectors_started++); });
   if (ok) progress.show(kFlashSectorCount);
@@ -75,7 +78,7 @@ bool program_changed(ControllerSession& session, std::span<const std::uint8_t> f
     outcome.status = kIOReturnError;
     return false;
   }
-  FlashSectors sectors;
+  FlashSectors& sectors = outcome.written;
   for (std::uint32_t sector = 0; sector < kFlashSectorCount; ++sector)
     if (sector_differs(current, expected, sector)) sectors.set(sector);
   write_out(format("flash program: %zu of %u sectors differ\n", sectors.count(), kFlashSectorCount));
@@ -87,27 +90,55 @@ bool program_changed(ControllerSession& session, std::span<const std::uint8_t> f
   return outcome.programming_ended(ok);
 }
 
+// Reads back every byte of every sector written; a sector left alone was read just
+// before and held its bytes already.
 void verify(ControllerSession& session, std::span<const std::uint8_t> expected, std::size_t file_size,
             Outcome& outcome) {
-  std::vector<std::uint8_t> flash(kFlashSize);
-  if (!read_9182_spi_flash(session.connection(), session.record(), 0, flash)) {
-    write_err("flash program: the flash could not be read back\n");
+  std::vector<std::uint8_t> flash(kFlashSectorSize);
+  outcome.verified = true;
+  for (std::uint32_t sector = 0; sector < kFlashSectorCount; ++sector) {
+    if (!outcome.written.test(sector)) continue;
+    const std::uint32_t first = sector * kFlashSectorSize;
+    if (!read_9182_spi_flash(session.connection(), session.record(), first, flash)) {
+      write_err("flash program: the flash could not be read back\n");
+      outcome.verified.reset();
+      outcome.status = kIOReturnError;
+      return;
+    }
+    const auto want = expected.subspan(first, kFlashSectorSize);
+    const auto [at_flash, at_expected] = std::mismatch(flash.begin(), flash.end(), want.begin());
+    if (at_flash == flash.end()) continue;
+    const std::size_t address = first + static_cast<std::size_t>(at_flash - flash.begin());
+    outcome.verified = false;
+    outcome.first_difference = address;
     outcome.status = kIOReturnError;
+    write_err(format("flash program: verify failed at 0x%05zX: the flash holds 0x%02X, %s 0x%02X\n", address,
+                     *at_flash, address < file_size ? "the file" : "after the file's end erased", *at_expected));
     return;
   }
-  const auto [at_flash, at_expected] = std::mismatch(flash.begin(), flash.end(), expected.begin());
-  outcome.verified = at_flash == flash.end();
-  if (*outcome.verified) return;
-  const auto address = static_cast<std::size_t>(at_flash - flash.begin());
-  outcome.first_difference = address;
-  outcome.status = kIOReturnError;
-  write_err(format("flash program: verify failed at 0x%05zX: the flash holds 0x%02X, %s 0x%02X\n", address, *at_flash,
-                   address < file_size ? "the file" : "after the file's end erased", *at_expected));
+}
+
+// The rest of the flash is erased, as a whole program always did: said, since a short
+// file may also be a file cut short.
+std::string erased_rest(std::size_t file_size) {
+  if (file_size >= kFlashSize) return "";
+  return format("; it has %zu bytes, the flash's last %zu bytes are left erased (0xFF)", file_size,
+                kFlashSize - file_size);
+}
+
+// Whether to program again is what a user must know after a failure.
+void report_failure(const Outcome& outcome) {
+  write_err(outcome.flash_changed()
+                ? "flash program: failed after the flash was changed; it holds neither the old nor the new "
+                  "contents for certain: program it again\n"
+                : "flash program: failed before anything was erased; the flash is left untouched\n");
 }
 
 nlohmann::ordered_json outcome_fields(const std::string& path, std::size_t file_size, const Outcome& outcome) {
-  nlohmann::ordered_json fields{
-      {"file", path}, {"file_bytes", file_size}, {"sectors_programmed", outcome.sectors_programmed}};
+  nlohmann::ordered_json fields{{"file", path},
+                                {"file_bytes", file_size},
+                                {"sectors_programmed", outcome.sectors_programmed},
+                                {"flash_changed", outcome.flash_changed()}};
   if (outcome.verified) fields["verified"] = *outcome.verified;
   if (outcome.first_difference) fields["first_difference"] = format("0x%05zX", *outcome.first_difference);
   return fields;
@@ -124,20 +155,23 @@ int flash_program(std::vector<std::string_view> args, bool real_hardware) {
   expect_no_more(args);
   if (!path) throw UsageError{"flash program needs --file FILE"};
   const std::vector<std::uint8_t> file = read_image_file(*path);
-  const auto session = ControllerSession::open(service, {.flash_identity = true});
-  if (!session) return finish(as_json, kIOReturnError);
-  if (!back_up_flash(*session, backup, *path, real_hardware)) return finish(as_json, kIOReturnError);
-
-  const std::vector<std::uint8_t> expected = flash_after(file);
   Outcome outcome;
-  if (only_changed ? program_changed(*session, file, expected, outcome) : program_whole(*session, file, outcome)) {
-    verify(*session, expected, file.size(), outcome);
-  } else if (outcome.status == kIOReturnSuccess) {
-    write_err("flash program: programming failed; the flash is left as far as it got\n");
-    outcome.status = kIOReturnError;
+  const auto session = ControllerSession::open(service, {.flash_identity = true});
+  if (!session) {
+    report_failure(outcome);
+    return finish(as_json, kIOReturnError, outcome_fields(*path, file.size(), outcome));
   }
-  if (outcome.status == kIOReturnSuccess && !as_json)
-    write_out(format("flash program: %s programmed and verified\n", path->c_str()));
+  if (!back_up_flash(*session, backup, *path, real_hardware)) {
+    report_failure(outcome);
+    return finish(as_json, kIOReturnError, outcome_fields(*path, file.size(), outcome));
+  }
+  const std::vector<std::uint8_t> expected = flash_after(file);
+  if (only_changed ? program_changed(*session, file, expected, outcome) : program_whole(*session, file, outcome))
+    verify(*session, expected, file.size(), outcome);
+  else outcome.status = kIOReturnError;
+  if (outcome.status != kIOReturnSuccess) report_failure(outcome);
+  else if (!as_json) write_out(format("flash program: %s programmed and verified%s\n", path->c_str(),
+                                      erased_rest(file.size()).c_str()));
   return finish(as_json, outcome.status, outcome_fields(*path, file.size(), outcome));
 }
 

@@ -14,6 +14,7 @@
 #include "platform/posix/posix_console.h"
 #include "platform/posix/posix_processes.h"
 #include "cli/refusal_exit.h"
+#include "platform/posix/child_groups.h"
 #include "platform/posix/posix_system_log.h"
 #include "platform/services.h"
 
@@ -46,7 +47,8 @@ constexpr const char* kUsage =
     "                COMMAND [ARGS...]\n"
     "commands:\n"
     "  scan [--json]             find the docks in the device registry\n"
-    "  menu [--json]             open the status menu headless and print its items\n"
+    "  menu [--json] [--repeat N]\n"
+    "                            open the status menu headless (N times) and print its items\n"
     "  eject --tag TAG [--json]  choose the status-menu item with that tag and run the eject\n"
     "  flash id|version | dump [--out FILE] | program --file FILE [--only-changed] [--backup FILE]\n"
     "                            the SATA controller's SPI flash (--service N: which controller)\n"
@@ -104,6 +106,8 @@ int run(std::vector<std::string_view> args, PosixSystemLog& system_log) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // An interrupted berthctl takes the drive tools it runs with it.
+  berth::kill_child_groups_on_interrupt();
   std::vector<std::string_view> args(argv + 1, argv + argc);
   // The program's own console, system log and child processes, under every machine.
   berth::PosixConsole console;

@@ -7,7 +7,6 @@
 
 #include <algorithm>
 
-#include "app/qt/image_library.h"
 
 namespace berth::qt {
 namespace {
@@ -24,16 +23,11 @@ QRect centred(const app::Image& image, const QRect& rect) {
   return {corner, size};
 }
 
-void draw_image(QPainter& painter, const app::Image& image, const QRect& rect) {
-  QIcon picture(QString::fromStdString(image.path()));
-  picture.paint(&painter, centred(image, rect));
-}
-
 }  // namespace
 
 StatusIconEngine::StatusIconEngine(std::shared_ptr<app::Image> image, std::shared_ptr<app::Image> alternate,
-                                   StatusLook look)
-    : image_(std::move(image)), alternate_(std::move(alternate)), look_(look) {}
+                                   StatusLook look, ImageLibrary& pictures)
+    : image_(std::move(image)), alternate_(std::move(alternate)), look_(look), pictures_(pictures) {}
 
 void StatusIconEngine::paint(QPainter* painter, const QRect& rect, QIcon::Mode, QIcon::State) {
   painter->save();
@@ -46,7 +40,7 @@ void StatusIconEngine::paint(QPainter* painter, const QRect& rect, QIcon::Mode, 
     painter->fillPath(tile, QGuiApplication::palette().color(QPalette::Active, QPalette::Highlight));
   }
   if (look_ == StatusLook::disabled) painter->setOpacity(kDisabledOpacity);
-  if (shown) draw_image(*painter, *shown, rect);
+  if (shown) pictures_.icon(*shown).paint(painter, centred(*shown, rect));
   painter->restore();
 }
 
@@ -63,11 +57,11 @@ QPixmap StatusIconEngine::scaledPixmap(const QSize& size, QIcon::Mode mode, QIco
   return pixmap;
 }
 
-QIconEngine* StatusIconEngine::clone() const { return new StatusIconEngine(image_, alternate_, look_); }
+QIconEngine* StatusIconEngine::clone() const { return new StatusIconEngine(image_, alternate_, look_, pictures_); }
 
 QIcon status_icon(const std::shared_ptr<app::Image>& image, const std::shared_ptr<app::Image>& alternate,
-                  StatusLook look) {
-  return QIcon(new StatusIconEngine(image, alternate, look));  // the icon owns its engine
+                  StatusLook look, ImageLibrary& pictures) {
+  return QIcon(new StatusIconEngine(image, alternate, look, pictures));  // the icon owns its engine
 }
 
 }  // namespace berth::qt

@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "app/model/image.h"
+#include "app/qt/image_library.h"
 
 namespace berth::qt {
 
@@ -18,8 +19,11 @@ enum class StatusLook { normal, highlighted, disabled };
 
 class StatusIconEngine final : public QIconEngine {
  public:
-  // Either image may be missing: the look then shows what there is.
-  StatusIconEngine(std::shared_ptr<app::Image> image, std::shared_ptr<app::Image> alternate, StatusLook look);
+  // Either image may be missing: the look then shows what there is. The pictures come
+  // decoded from `pictures`, which outlives the icon: the tray paints often (at every
+  // opening of the menu), and decoding the PNG files each time cost memory and time.
+  StatusIconEngine(std::shared_ptr<app::Image> image, std::shared_ptr<app::Image> alternate, StatusLook look,
+                   ImageLibrary& pictures);
 
   void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State state) override;
   QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override;
@@ -31,10 +35,11 @@ class StatusIconEngine final : public QIconEngine {
   std::shared_ptr<app::Image> image_;
   std::shared_ptr<app::Image> alternate_;
   StatusLook look_;
+  ImageLibrary& pictures_;
 };
 
 // The tray icon of a status item's images in one look.
 QIcon status_icon(const std::shared_ptr<app::Image>& image, const std::shared_ptr<app::Image>& alternate,
-                  StatusLook look);
+                  StatusLook look, ImageLibrary& pictures);
 
 }  // namespace berth::qt

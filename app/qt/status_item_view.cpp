@@ -41,7 +41,7 @@ void StatusItemView::update_icon() {
   StatusLook look = StatusLook::normal;
   if (!item_->is_enabled()) look = StatusLook::disabled;
   else if (menu_open_ && item_->highlight_mode()) look = StatusLook::highlighted;
-  tray_.setIcon(status_icon(item_->image(), item_->alternate_image(), look));
+  tray_.setIcon(status_icon(item_->image(), item_->alternate_image(), look, pictures_));
 }
 
 void StatusItemView::menu_changed() {

@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "app/model/status_bar.h"
+#include "app/qt/image_library.h"
 #include "app/qt/status_menu.h"
 
 namespace berth::qt {
@@ -39,6 +40,7 @@ class StatusItemView {
 
   std::shared_ptr<app::StatusItem> item_;
   std::unique_ptr<StatusMenu> menu_;
+  ImageLibrary pictures_;  // before the tray, whose icons paint from it
   QSystemTrayIcon tray_;
   bool presented_stale_ = true;  // the model's menu changed since it was last presented
   bool menu_open_ = false;       // between the menu's showing and its hiding

@@ -1,5 +1,7 @@
 #include "lib/discovery/registry_walker.h"
 
+#include <optional>
+
 #include "lib/discovery/diagnostics.h"
 #include "lib/discovery/entry_visit.h"
 #include "platform/services.h"
@@ -7,7 +9,9 @@
 namespace berth {
 namespace {
 
-std::uint32_t terminal_width() {
+std::optional<std::uint32_t> gScanWidth;
+
+std::uint32_t ask_terminal_width() {
   ConsolePort* console = services().console;
   if (!console) return 0;
   if (const auto columns = console->terminal_columns(Stream::out)) return *columns;
@@ -27,7 +31,14 @@ void perform_action(io_object_t entry, const ioreg_options& options) {
   }
 }
 
+// A walk in a scan uses the width asked at the scan's start.
+std::uint32_t terminal_width() { return gScanWidth ? *gScanWidth : ask_terminal_width(); }
+
 }  // namespace
+
+ScanTerminalWidth::ScanTerminalWidth() { gScanWidth = ask_terminal_width(); }
+
+ScanTerminalWidth::~ScanTerminalWidth() { gScanWidth.reset(); }
 
 kern_return_t main_ioreg(io_object_t entry, std::uint32_t mode, std::uint32_t recurse, std::uint32_t index) {
   const ioreg_options options{kIOServicePlane, 0xFFFFFFFF, terminal_width(), recurse, index, mode};

@@ -33,6 +33,17 @@ struct ioreg_context {
   std::uint32_t record_index;
 };
 
+// While one lives (a scan), every walk takes the terminal width asked once when it was
+// made: a scan walks once for every registry entry it captures, and a window-size
+// request for each (tens of thousands on a large machine) told nothing new.
+class ScanTerminalWidth {
+ public:
+  ScanTerminalWidth();
+  ~ScanTerminalWidth();
+  ScanTerminalWidth(const ScanTerminalWidth&) = delete;
+  ScanTerminalWidth& operator=(const ScanTerminalWidth&) = delete;
+};
+
 kern_return_t main_ioreg(io_object_t entry, std::uint32_t mode, std::uint32_t recurse, std::uint32_t index);
 void scan(io_object_t entry, std::uint32_t depth, const ioreg_options& options);
 

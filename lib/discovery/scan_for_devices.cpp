@@ -60,6 +60,7 @@ kern_return_t scan_for_devices(std::uint32_t* dev_cnt) {
   clear_table(gCandidateM91xxDeviceList, gCandidateM91xxDevCnt);
   clear_table(gCandidateFL1100DeviceList, gCandidateFL1100DevCnt);
 
+  const ScanTerminalWidth width;
   const kern_return_t status = scan_by_ioreg();
   if (status != kIOReturnSuccess) return status;
   return scan_bl(dev_cnt);

@@ -147,6 +147,7 @@ bool Scan_disk_product_ltr(std::string_view path, std::uint32_t slot, std::uint3
 
 std::uint32_t scan_disk_node(std::uint32_t start) {
   if (!services().resources) return 0;
+  const IdentificationDeadline deadline(gIdentificationTimeoutSeconds);
   const std::string list = "list";
   const ToolOutput listing = run_tool(services().resources->system_utility_directory() + "/diskutil", {&list, 1});
   gExaminedDisks = 0;

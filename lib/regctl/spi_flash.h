@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <span>
+#include <string>
 
 #include "lib/discovery/device_tables.h"
 #include "platform/driver_port.h"
@@ -65,6 +66,10 @@ bool program_1Byte_9182_spi_flash(io_connect_t connect, sDevice* dev, std::uint3
 bool dump_9182_spi_flash(io_connect_t connect, sDevice* dev);
 bool program_BIOS_9182_spi_flash(io_connect_t connect, sDevice* dev);
 bool program_whole_9182_spi_flash(io_connect_t connect, sDevice* dev);
+
+// Where the last dump went: the fixed name, or the private file used because someone
+// else held that name; empty before any dump.
+const std::string& last_9182_spi_flash_dump_path();
 
 // Entry points on a dock record: they open and close their own connection.
 kern_return_t spi_flash_dump(sDevice* dev);

@@ -21,9 +21,13 @@ constexpr KnownFlash kKnownFlashes[] = {{0xEF, 0x1330}, {0x1F, 0x0144}};
 
 enum class SectorFill { done, end_of_image, failed };
 
-// Programs one sector from `source` (the image bytes meant for it, possibly fewer than
-// a sector): word by word, or byte by byte for width 1. A word whose first byte is
-// past the end stops the sector; missing bytes after the first are 0xFF.
+constexpr std::uint32_t erased_word(unsigned width) { return width >= 4 ? 0xFFFFFFFFu : (1u << (8 * width)) - 1; }
+
+// Programs one freshly erased sector from `source` (the image bytes meant for it,
+// possibly fewer than a sector): word by word, or byte by byte for width 1. A word whose
+// first byte is past the end stops the sector; missing bytes after the first are 0xFF.
+// A word of all ones is what the erase left there: programming it changes nothing, so
+// it is skipped (most images are largely erased space).
 SectorFill fill_sector(io_connect_t connect, sDevice* dev, std::uint32_t address, std::span<const std::uint8_t> source,
                        unsigned width, std::uint32_t& programmed) {
   for (std::uint32_t offset = 0; offset < kFlashSectorSize; offset += width) {
@@ -31,10 +35,11 @@ SectorFill fill_sector(io_connect_t connect, sDevice* dev, std::uint32_t address
     std::uint32_t data = 0;
     for (unsigned n = 0; n < width; ++n)
       data |= std::uint32_t{offset + n < source.size() ? source[offset + n] : std::uint8_t{0xFF}} << (8 * n);
+    programmed += width;
+    if (data == erased_word(width)) continue;
     const bool ok = width == 4 ? program_4Bytes_9182_spi_flash(connect, dev, address + offset, data)
                                : program_1Byte_9182_spi_flash(connect, dev, address + offset, data);
     if (!ok) return SectorFill::failed;
-    programmed += width;
   }
   return SectorFill::done;
 }

@@ -63,6 +63,15 @@ FilePtr create_private_file(const char* path) {
   return adopt(descriptor, "wb");
 }
 
+FilePtr create_unique_private_file(std::string& path_template) {
+  Descriptor descriptor{::mkostemp(path_template.data(), O_CLOEXEC)};
+  if (descriptor.fd < 0) {
+    err_printf("cannot create %s: %s\n", path_template.c_str(), std::strerror(errno));
+    return nullptr;
+  }
+  return adopt(descriptor, "wb");
+}
+
 FilePtr open_file_nofollow(const char* path) {
   Descriptor descriptor{::open(path, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC)};
   if (descriptor.fd < 0 && errno == ENOENT) return nullptr;

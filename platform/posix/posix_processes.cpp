@@ -37,14 +37,19 @@ std::vector<char*> pointers_to(std::vector<std::string>& texts) {
 }
 
 // Spawn settings: standard input from /dev/null, standard output on the pipe's write
-// end, and the signals a tool relies on back at their defaults.
+// end, the shared file, a process group of the child's own (so that the whole group
+// can be ended, and a terminal's interrupt reaches only the parent), and the signals a
+// tool relies on back at their defaults.
 class SpawnSetup {
  public:
-  explicit SpawnSetup(int pipe_write_end) {
+  SpawnSetup(int pipe_write_end, int shared_file) {
     posix_spawn_file_actions_init(&actions_);
     posix_spawn_file_actions_addopen(&actions_, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
     posix_spawn_file_actions_adddup2(&actions_, pipe_write_end, STDOUT_FILENO);
+    if (shared_file >= 0)
+      posix_spawn_file_actions_adddup2(&actions_, shared_file, PosixProcesses::kSharedFileDescriptor);
     posix_spawnattr_init(&attributes_);
+    posix_spawnattr_setpgroup(&attributes_, 0);
     sigset_t none;
     sigemptyset(&none);
     posix_spawnattr_setsigmask(&attributes_, &none);
@@ -53,7 +58,7 @@ class SpawnSetup {
     sigaddset(&defaults, SIGPIPE);
     sigaddset(&defaults, SIGTERM);
     posix_spawnattr_setsigdefault(&attributes_, &defaults);
-    posix_spawnattr_setflags(&attributes_, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+    posix_spawnattr_setflags(&attributes_, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETPGROUP);
   }
   ~SpawnSetup() {
     posix_spawnattr_destroy(&attributes_);
@@ -86,7 +91,7 @@ std::unique_ptr<Task> PosixProcesses::launch(const std::string& path, std::span<
   const std::vector<char*> argv = pointers_to(argv_text);
   const std::vector<char*> envp = pointers_to(env_text);
 
-  const SpawnSetup setup(write_end.get());
+  const SpawnSetup setup(write_end.get(), shared_file_);
   pid_t pid = 0;
   if (::posix_spawn(&pid, path.c_str(), setup.actions(), setup.attributes(), argv.data(), envp.data()) != 0)
     return nullptr;

@@ -12,6 +12,8 @@
 #include <chrono>
 #include <cmath>
 
+#include "platform/posix/child_groups.h"
+
 namespace berth {
 namespace {
 
@@ -59,7 +61,15 @@ void UniqueFd::reset() {
 }
 
 PosixTask::PosixTask(pid_t pid, UniqueFd output)
-    : pid_(pid), output_fd_(std::move(output)), process_fd_(open_process_fd(pid)) {}
+    : pid_(pid), output_fd_(std::move(output)), process_fd_(open_process_fd(pid)) {
+  remember_child_group(pid_);
+}
+
+void PosixTask::reaped() {
+  reaped_ = true;
+  process_fd_.reset();
+  forget_child_group(pid_);
+}
 
 PosixTask::~PosixTask() {
   if (!reaped_) terminate();
@@ -72,10 +82,7 @@ bool PosixTask::is_running() {
   do done = ::waitpid(pid_, &status, WNOHANG);
   while (done < 0 && errno == EINTR);
   // A pid that is no longer our child (ECHILD) is not running either.
-  if (done == pid_ || done < 0) {
-    reaped_ = true;
-    process_fd_.reset();
-  }
+  if (done == pid_ || done < 0) reaped();
   return !reaped_;
 }
 
@@ -118,21 +125,23 @@ bool PosixTask::wait_for_exit(double seconds) {
   return true;
 }
 
+// The whole group goes: whatever the program started ends with it. The group's id is
+// the program's pid, which the system keeps reserved while any member lives.
 void PosixTask::terminate() {
   if (!is_running()) return;
-  ::kill(pid_, SIGTERM);
+  ::kill(-pid_, SIGTERM);
   const auto deadline = Clock::now() + std::chrono::milliseconds(kTerminateGraceMs);
   while (is_running() && milliseconds_until(deadline) > 0) {
     drain();
     await_event(milliseconds_until(deadline));
   }
+  // Members that outlived the program, or ignored the request, are killed.
+  ::kill(-pid_, SIGKILL);
   if (reaped_) return;
-  ::kill(pid_, SIGKILL);
   int status = 0;
   while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
   }
-  reaped_ = true;
-  process_fd_.reset();
+  reaped();
 }
 
 std::string PosixTask::read_output() {

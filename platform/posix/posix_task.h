@@ -48,6 +48,7 @@ class PosixTask final : public Task {
   static constexpr std::size_t kOutputCapacity = std::size_t{64} << 20;
 
  private:
+  void reaped();
   // Reads whatever the pipe holds now, without blocking; closes it at its end.
   void drain();
   // Sleeps until output arrives, the child ends or `milliseconds` pass.

@@ -1,6 +1,11 @@
 #include "platform/sim/sim_flash.h"
 
-#include <fstream>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <string>
 
 #include "platform/services.h"
 
@@ -39,10 +44,26 @@ SimFlash::~SimFlash() {
   if (persist_) persist();
 }
 
+// A new file beside the image, renamed over it when whole: a reader, or a command
+// that ends half-way, never meets an image that is part old and part new.
 void SimFlash::persist() const {
-  std::ofstream out(image_, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(contents_.data()), static_cast<std::streamsize>(contents_.size()));
-  if (!out) write_err("sim: cannot write the flash image back to " + image_.string() + "\n");
+  std::string temporary = image_.string() + ".XXXXXX";
+  const int fd = ::mkstemp(temporary.data());
+  bool ok = fd >= 0;
+  // The image keeps its permissions; a new one gets the usual ones, not mkstemp's 0600.
+  struct stat old {};
+  if (ok) ::fchmod(fd, ::stat(image_.c_str(), &old) == 0 ? old.st_mode & 07777 : 0644);
+  for (std::size_t written = 0; ok && written < contents_.size();) {
+    const ssize_t n = ::write(fd, contents_.data() + written, contents_.size() - written);
+    if (n < 0 && errno == EINTR) continue;
+    ok = n > 0;
+    if (ok) written += static_cast<std::size_t>(n);
+  }
+  if (fd >= 0) ok = ::close(fd) == 0 && ok;
+  if (ok) ok = ::rename(temporary.c_str(), image_.c_str()) == 0;
+  if (ok) return;
+  if (fd >= 0) ::unlink(temporary.c_str());
+  write_err("sim: cannot write the flash image back to " + image_.string() + "\n");
 }
 
 std::uint8_t SimFlash::byte_at(std::uint32_t address) const {

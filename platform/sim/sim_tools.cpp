@@ -1,5 +1,7 @@
 #include "platform/sim/sim_tools.h"
 
+#include <fcntl.h>
+#include <sys/mman.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -49,25 +51,30 @@ void check_section(const json& section, std::string_view place) {
   }
 }
 
-// Writes the section to a new private file; its path.
-std::string write_tools_file(const json& section, std::string_view place) {
-  std::string path = (std::filesystem::temp_directory_path() / "berth-tools-XXXXXX").string();
-  const int fd = ::mkstemp(path.data());  // creates the file with mode 0600
-  if (fd < 0) throw MachineFileError(std::string(place), std::string("cannot write the tools file: ") + std::strerror(errno));
-  const std::string text = section.dump();
+bool write_all(int fd, const std::string& text) {
   std::size_t written = 0;
   while (written < text.size()) {
-    const ssize_t n = ::write(fd, text.data() + written, text.size() - written);
+    const ssize_t n = ::pwrite(fd, text.data() + written, text.size() - written, static_cast<off_t>(written));
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
+    if (n <= 0) return false;
     written += static_cast<std::size_t>(n);
   }
-  ::close(fd);
-  if (written != text.size()) {
-    ::unlink(path.c_str());
-    throw MachineFileError(std::string(place), "cannot write the tools file " + path);
+  return ::ftruncate(fd, static_cast<off_t>(text.size())) == 0;
+}
+
+// Writes the section to an anonymous file that lives as long as a descriptor of it:
+// nothing is left behind however the program ends. The descriptor is kept above the
+// standard ones so that a child's copy of it is never one of them.
+int write_tools_file(const json& section, std::string_view place) {
+  const int created = ::memfd_create("berth-tools", MFD_CLOEXEC);
+  const int fd = created < 0 ? -1 : ::fcntl(created, F_DUPFD_CLOEXEC, 10);
+  if (created >= 0) ::close(created);
+  if (fd < 0) throw MachineFileError(std::string(place), std::string("cannot make the tools file: ") + std::strerror(errno));
+  if (!write_all(fd, section.dump())) {
+    ::close(fd);
+    throw MachineFileError(std::string(place), "cannot write the tools file");
   }
-  return path;
+  return fd;
 }
 
 }  // namespace
@@ -76,12 +83,17 @@ SimTools::SimTools() : processes_(std::make_unique<PosixProcesses>()) {}
 
 SimTools::SimTools(const json& section, std::string_view place) {
   check_section(section, place);
-  tools_file_ = write_tools_file(section, place);
-  processes_ = std::make_unique<PosixProcesses>(std::vector<std::string>{std::string(kToolsFileVariable) + "=" + tools_file_});
+  tools_fd_ = write_tools_file(section, place);
+  // Each child opens its own copy of the file through its descriptor, from the start.
+  tools_file_ = "/dev/fd/" + std::to_string(PosixProcesses::kSharedFileDescriptor);
+  processes_ = std::make_unique<PosixProcesses>(
+      std::vector<std::string>{std::string(kToolsFileVariable) + "=" + tools_file_}, tools_fd_);
 }
 
+bool SimTools::rewrite(const json& section) { return tools_fd_ >= 0 && write_all(tools_fd_, section.dump()); }
+
 SimTools::~SimTools() {
-  if (!tools_file_.empty()) ::unlink(tools_file_.c_str());
+  if (tools_fd_ >= 0) ::close(tools_fd_);
 }
 
 std::filesystem::path SimTools::directory() { return BERTH_SIM_TOOLS_DIR; }

@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
-#include <fstream>
 #include <optional>
 #include <string>
 
@@ -93,7 +92,7 @@ class DriveTest : public ::testing::Test {
   }
   // Gives the running tools a new "tools" section (they read it at every run).
   void rewrite_tools(const json& tools) {
-    std::ofstream(fixture_->machine().tools().tools_file(), std::ios::trunc) << tools.dump();
+    ASSERT_TRUE(fixture_->machine().tools().rewrite(tools));
   }
   // Full-report runs ("Mervo") since the machine was installed.
   std::size_t full_runs() {

@@ -1,12 +1,8 @@
 // The "tools" section of a machine file: what is accepted, where a bad value is
-// reported, and the private file that hands the section to the tool processes.
+// reported, and the nameless file that hands the section to the tool processes.
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "platform/sim/sim_machine.h"
 
@@ -38,21 +34,17 @@ TEST(ToolsSection, BadValuesAreReportedWithTheirPlace) {
   EXPECT_EQ(error_place(R"({"diskutil_list": {"text": "x", "sleep": 0.5, "hang": false}, "reports": {}})"), "no error");
 }
 
-TEST(ToolsSection, TheSectionGoesToAPrivateFileThatGoesWithTheMachine) {
-  std::string path;
-  {
-    const json section = json::parse(R"({"diskutil_list": "/dev/disk4\n"})");
-    SimTools tools(section, "/tools");
-    path = tools.tools_file();
-    struct stat info {};
-    ASSERT_EQ(::stat(path.c_str(), &info), 0);
-    EXPECT_EQ(info.st_mode & 0777, 0600u);
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    EXPECT_EQ(json::parse(text.str()), section);
+// A file with a name in the temporary directory would outlive a killed program.
+TEST(ToolsSection, EveryChildReadsTheSectionFromAFileWithoutAName) {
+  const json section = json::parse(R"({"diskutil_list": "/dev/disk4\n"})");
+  SimTools tools(section, "/tools");
+  const std::vector<std::string> arguments{"-c", "cat \"$BERTH_SIM_TOOLS\""};
+  for (int child = 0; child < 2; ++child) {
+    const auto task = tools.processes().launch("/bin/sh", arguments);
+    ASSERT_TRUE(task && task->wait_for_exit(10));
+    EXPECT_EQ(json::parse(task->read_output()), section);
   }
-  EXPECT_FALSE(std::filesystem::exists(path));
+  EXPECT_FALSE(tools.tools_file().starts_with(std::filesystem::temp_directory_path().string()));
 }
 
 }  // namespace

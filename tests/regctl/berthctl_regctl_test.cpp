@@ -151,10 +151,10 @@ TEST(BerthctlFlash, ProgramOutcomes) {
   const std::string base = "{\"status\":\"0x00000000\",\"file\":\"" + (dir / "changed.bin").string() + "\"";
   const std::string warn = "WARN: program_whole_9182_spi_flash, read dmp_spi_flash EOF, total_bytes=1388\n";
   expect({program(machine(dir), "changed.bin", {"--only-changed", "--json"}), 0,
-          base + R"(,"file_bytes":524288,"sectors_programmed":1,"verified":true})", "...flash program: 100%\n"});
+          base + R"(,"file_bytes":524288,"sectors_programmed":1,"flash_changed":true,"verified":true})", "...flash program: 100%\n"});
   EXPECT_TRUE(testing::read_bytes(dir / "flash.bin") == image);
   expect({program(machine(dir, {{"fill", "0x00"}, {"busy_polls", 0}}), "short.bin"), 0,
-          "flash program: " + (dir / "short.bin").string() + " programmed and verified\n",
+          "...flash program: " + (dir / "short.bin").string() + " programmed and verified",
           "..." + warn + "Doing program_whole_9182_spi_flash, sec_cnt = 00000002, pgs=1\n" + warn});
   auto expected = pattern_bytes(5000, 23);
   expected.resize(kFlashSize, 0xFF);
@@ -162,7 +162,7 @@ TEST(BerthctlFlash, ProgramOutcomes) {
   expect({program(machine(dir, {{"id", "0x00134020"}}), "short.bin"), 1, "",
           "...spi_flash_type = 134020h\nFlash type not support, unknown ven id = 20h\n"
           "program_whole_9182_spi_flash error done\n"
-          "flash program: programming failed; the flash is left as far as it got\n"});
+          "flash program: failed before anything was erased; the flash is left untouched\n"});
   EXPECT_TRUE(testing::read_bytes(dir / "flash.bin") == expected);
   for (const auto& [cell, line] : {std::pair{"0x01234", "the flash holds 0x00, the file 0xA5\n"},
                                    std::pair{"0x05000", "the flash holds 0x00, after the file's end erased 0xFF\n"}})
