@@ -34,7 +34,7 @@ struct GuardCase {
 TEST(FlashGuard, RefusalsLeaveTheFlashAloneAndFailuresSayWhetherItChanged) {
   const GuardCase cases[] = {
       {"empty", 0, json::object(), 2, nullptr, "is empty; the flash is left untouched"},
-      {"larger than the flash", kFlashSize + 1, json::object(), 2, nullptr, "bytes; the flash holds 524288"},
+      {"larger than the flash", kFlashSize + 1, json::object(), 2, nullptr, "has 524289 bytes; at most 524288 are read; the flash is left untouched"},
       {"unknown flash", 0x100, {{"flash", {{"id", "0x00134020"}}}}, 1, "false", "the flash is left untouched\n"},
       {"fails part-way", 0x100, {{"faults", testing::fail_call_after_setup(5000)}}, 1, "true", "program it again\n"},
       {"short", 0x100, json::object(), 0, nullptr, "verified; it has 256 bytes, the flash's last 524032 bytes are left erased (0xFF)\n"},
