@@ -10,40 +10,26 @@ using namespace berth::testing;
 
 std::string look(app::Menu& menu, std::int64_t tag) { return runs_text(*menu.item_with_tag(tag)->attributed_title()); }
 
-class Highlight : public ::testing::Test {
- protected:
-  AppHarness h{app_machine({DockSpec{.guid_low = 1}, DockSpec{.type = 6, .guid_low = 2}, DockSpec{.guid_low = 3}},
-                           json::array())};
-  void SetUp() override { h.open_menu_lines(); }
-  void highlight(std::int64_t tag) { h.menu().highlight(h.menu().item_with_tag(tag).get()); }
-};
-
-TEST_F(Highlight, MovingFromEjectAllToAllUSBSwapsBothIcons) {
-  highlight(0x3FF);
-  EXPECT_EQ(look(h.menu(), 0x3FF), "[unit_1]' Eject all volumes '@14/5[eject-w]");
-  highlight(0x4FF);
-  EXPECT_EQ(look(h.menu(), 0x3FF), "[unit_1]' Eject all volumes '@14/5[eject]");
-  EXPECT_EQ(look(h.menu(), 0x4FF), "'      '@14[eject_USB-w]");
-}
-
-TEST_F(Highlight, AllESATAOfTheThirdDockKeepsItsDockImage) {
-  highlight(0x208FF);
-  EXPECT_EQ(look(h.menu(), 0x208FF), "'      '@14[eject_eSATA-w]");
-  highlight(0x203FF);
-  EXPECT_EQ(look(h.menu(), 0x203FF), "[unit_3]' Eject all volumes '@14/5[eject-w]");
-  EXPECT_EQ(look(h.menu(), 0x208FF), "'      '@14[eject_eSATA]");
-}
-
-TEST_F(Highlight, PortItemsQuitAndNoHighlightLeaveEveryGroupNormal) {
-  highlight(0x4FF);
-  highlight(0x100);
-  EXPECT_EQ(look(h.menu(), 0x4FF), "'      '@14[eject_USB]");
-  EXPECT_EQ(h.menu().item_with_tag(0x100)->title(), "      port 1");
-  highlight(0x103FF);
-  h.menu().highlight(nullptr);
-  for (std::int64_t tag : {0x3FF, 0x103FF, 0x203FF})
-    EXPECT_NE(look(h.menu(), tag).find("[eject]"), std::string::npos) << std::hex << tag;
+// Three docks, the second of type 6: one highlight after another, only the group
+// command highlighted shows its "-w" icon, and port items are never retitled.
+TEST(Highlight, OnlyTheHighlightedGroupCommandShowsItsHighlightedIcon) {
+  AppHarness h(app_machine({DockSpec{.guid_low = 1}, DockSpec{.type = 6, .guid_low = 2}, DockSpec{.guid_low = 3}},
+                           json::array()));
+  h.open_menu_lines();
   EXPECT_EQ(h.menu().item_with_tag(0x108FF), nullptr) << "a type-6 dock has no all-eSATA item";
+  const auto normal = [](std::int64_t tag) {
+    if ((tag & 0xFFFF) == 0x3FF) return "[unit_" + std::to_string((tag >> 16) + 1) + "]' Eject all volumes '@14/5[eject]";
+    return std::string("'      '@14[") + ((tag & 0xFFFF) == 0x4FF ? "eject_USB]" : "eject_eSATA]");
+  };
+  for (const std::int64_t step : {0x3FF, 0x4FF, 0x208FF, 0x203FF, 0x100, 0x103FF, 0x104FF, 0}) {
+    h.menu().highlight(step ? h.menu().item_with_tag(step).get() : nullptr);
+    for (const std::int64_t tag : {0x3FF, 0x4FF, 0x8FF, 0x103FF, 0x104FF, 0x203FF, 0x204FF, 0x208FF}) {
+      std::string expected = normal(tag);
+      if (tag == step) expected.insert(expected.size() - 1, "-w");
+      EXPECT_EQ(look(h.menu(), tag), expected) << std::hex << "highlighted " << step << ", item " << tag;
+    }
+    EXPECT_EQ(h.menu().item_with_tag(0x100)->title(), "      port 1");
+  }
 }
 
 TEST(HighlightImages, AMissingHighlightIconLeavesTheTitleAsItWas) {
