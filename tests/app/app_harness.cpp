@@ -1,7 +1,6 @@
 #include "tests/app/app_harness.h"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <fstream>
 
@@ -76,22 +75,14 @@ std::string app_machine(const std::vector<DockSpec>& docks, json disks, json ext
 }
 
 ResourceDir::ResourceDir() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "berth-app-resources-XXXXXX").string();
-  if (!mkdtemp(pattern.data())) throw std::runtime_error("cannot make a temporary directory");
-  path_ = pattern;
   for (const char* name : {"eject", "eject-w", "eject_USB", "eject_USB-w", "eject_eSATA", "eject_eSATA-w"})
     write_png(std::string(name) + ".png", 24, 24);
   for (int k = 1; k <= 6; ++k) write_png("unit_" + std::to_string(k) + ".png", 40, 60);
   write_png("logo-n.png", 128, 96);
   write_png("logo-n-alt.png", 60, 60);
   const std::filesystem::path own = BERTH_APP_RESOURCES_DIR;
-  std::filesystem::copy_file(own / "MainMenu.json", path_ / "MainMenu.json");
-  std::filesystem::copy_file(own / "Vantrel_loginitem.scpt", path_ / "Vantrel_loginitem.scpt");
-}
-
-ResourceDir::~ResourceDir() {
-  std::error_code ignored;
-  std::filesystem::remove_all(path_, ignored);
+  std::filesystem::copy_file(own / "MainMenu.json", path() / "MainMenu.json");
+  std::filesystem::copy_file(own / "Vantrel_loginitem.scpt", path() / "Vantrel_loginitem.scpt");
 }
 
 void ResourceDir::write_png(const std::string& file, std::uint32_t width, std::uint32_t height) {
@@ -99,12 +90,10 @@ void ResourceDir::write_png(const std::string& file, std::uint32_t width, std::u
     return std::string{static_cast<char>(v >> 24), static_cast<char>(v >> 16), static_cast<char>(v >> 8),
                        static_cast<char>(v)};
   };
-  std::ofstream out(path_ / file, std::ios::binary);
+  std::ofstream out(path() / file, std::ios::binary);
   out << std::string("\x89PNG\r\n\x1A\n", 8) << be(13) << "IHDR" << be(width) << be(height)
       << std::string("\x08\x06\x00\x00\x00", 5) << be(0);
 }
-
-void ResourceDir::remove(const std::string& file) { std::filesystem::remove(path_ / file); }
 
 void EventLog::status_item_changed(const app::StatusItem& item) {
   const std::string line = "status item enabled=" + event_flag(item.is_enabled());

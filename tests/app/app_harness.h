@@ -16,6 +16,7 @@
 #include "app/headless_app.h"
 #include "app/model/observer.h"
 #include "tests/support/sim_fixture.h"
+#include "tests/support/temp_dir.h"
 
 namespace berth::testing {
 
@@ -39,19 +40,11 @@ std::string app_machine(const std::vector<DockSpec>& docks, json disks, json ext
 
 // A directory of resources: every image the application loads, as a PNG header of a
 // chosen pixel size, and the application's interface file and login script.
-class ResourceDir {
+class ResourceDir : public TempDir {
  public:
   ResourceDir();
-  ~ResourceDir();
-  ResourceDir(const ResourceDir&) = delete;
-  ResourceDir& operator=(const ResourceDir&) = delete;
-
-  const std::filesystem::path& path() const { return path_; }
   void write_png(const std::string& file, std::uint32_t width, std::uint32_t height);
-  void remove(const std::string& file);
-
- private:
-  std::filesystem::path path_;
+  void remove(const std::string& file) { std::filesystem::remove(path() / file); }
 };
 
 // Every change the model reports, as one line each.

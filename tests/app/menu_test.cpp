@@ -1,5 +1,6 @@
 // The status menu as the refresh builds it at every opening: the no-dock menu, dock
-// blocks with their titles, tags, tool tips and enabling, and the item pools.
+// blocks with their titles, tags, tool tips and enabling, the item pools, the highlighted
+// group command's icon, and the poll timer's refresh.
 #include <gtest/gtest.h>
 
 #include <tuple>
@@ -163,6 +164,118 @@ TEST(Quit, TerminatesTheApplication) {
   h.open_menu_lines();
   ASSERT_TRUE(h.headless().choose(app::kQuitTag));
   EXPECT_TRUE(h.headless().application().is_terminated());
+}
+
+// The highlighted group command shows the "-w" variant of its eject icon.
+
+std::string look(app::Menu& menu, std::int64_t tag) { return runs_text(*menu.item_with_tag(tag)->attributed_title()); }
+
+// Three docks, the second of type 6: one highlight after another, only the group
+// command highlighted shows its "-w" icon, and port items are never retitled.
+TEST(Highlight, OnlyTheHighlightedGroupCommandShowsItsHighlightedIcon) {
+  AppHarness h(app_machine({DockSpec{.guid_low = 1}, DockSpec{.type = 6, .guid_low = 2}, DockSpec{.guid_low = 3}},
+                           json::array()));
+  h.open_menu_lines();
+  EXPECT_EQ(h.menu().item_with_tag(0x108FF), nullptr) << "a type-6 dock has no all-eSATA item";
+  const auto normal = [](std::int64_t tag) {
+    if ((tag & 0xFFFF) == 0x3FF) return "[unit_" + std::to_string((tag >> 16) + 1) + "]' Eject all volumes '@14/5[eject]";
+    return std::string("'      '@14[") + ((tag & 0xFFFF) == 0x4FF ? "eject_USB]" : "eject_eSATA]");
+  };
+  for (const std::int64_t step : {0x3FF, 0x4FF, 0x208FF, 0x203FF, 0x100, 0x103FF, 0x104FF, 0}) {
+    h.menu().highlight(step ? h.menu().item_with_tag(step).get() : nullptr);
+    for (const std::int64_t tag : {0x3FF, 0x4FF, 0x8FF, 0x103FF, 0x104FF, 0x203FF, 0x204FF, 0x208FF}) {
+      std::string expected = normal(tag);
+      if (tag == step) expected.insert(expected.size() - 1, "-w");
+      EXPECT_EQ(look(h.menu(), tag), expected) << std::hex << "highlighted " << step << ", item " << tag;
+    }
+    EXPECT_EQ(h.menu().item_with_tag(0x100)->title(), "      port 1");
+  }
+}
+
+TEST(HighlightImages, AMissingHighlightIconLeavesTheTitleAsItWas) {
+  AppHarness h(app_machine({DockSpec{}}, json::array()), [](ResourceDir& r) { r.remove("eject_USB-w.png"); });
+  h.open_menu_lines();
+  h.menu().highlight(h.menu().item_with_tag(0x4FF).get());
+  EXPECT_EQ(look(h.menu(), 0x4FF), "'      '@14[eject_USB]");
+}
+
+TEST(HighlightImages, GroupTitlesNeedTheirImagesAndOnlyEjectAllItemsAreRetitled) {
+  AppHarness h(app_machine({}, json::array()));
+  app::AppDelegate& d = h.delegate();
+  EXPECT_FALSE(d.fn_create_attrTitle__EjectAllVolumes(d._img_unit1, nullptr));
+  EXPECT_FALSE(d.fn_create_attrTitle__EjectXXXVolumes(nullptr));
+  auto port_item = app::MenuItem::create("      port 1", "", "");
+  port_item->set_tag(0x100);
+  d.fn_update_imgs__menuItem(port_item.get(), app::Image::named("eject-w"));
+  EXPECT_FALSE(port_item->attributed_title()) << "only eject-all items are retitled";
+}
+
+// The poll timer: started by nothing, and when started its refresh runs on the main run
+// loop, never while an eject holds the dock table.
+
+class PollTimer : public ::testing::Test {
+ protected:
+  AppHarness h{app_machine({DockSpec{.usb = {3, std::nullopt, std::nullopt}}}, json::array({mounted("disk3s1", "Data")}))};
+  std::size_t scans() { return h.sim().machine().registry().counts().matchings; }
+  // The scan's USB walk trace goes to the same log.
+  void SetUp() override { h.sim().log().clear(); }
+};
+
+TEST_F(PollTimer, NothingStartsIt) {
+  EXPECT_EQ(h.delegate().tmr_pollDevInfo, nullptr);
+  EXPECT_EQ(h.run_loop().pending_timers(), 0u);
+  const std::size_t before = scans();
+  h.run_loop().advance(3600);
+  EXPECT_EQ(scans(), before);
+}
+
+TEST_F(PollTimer, IntervalDependsOnWakeupRestartingReplacesTheTimerAndDisablingSaysSoOnlyWhenOneRuns) {
+  h.delegate().fn_disable_tmrs();
+  EXPECT_TRUE(h.sim().log().lines().empty());
+  h.delegate().fn_enable_tmrs(false);
+  ASSERT_TRUE(h.delegate().tmr_pollDevInfo);
+  EXPECT_EQ(h.delegate().tmr_pollDevInfo->time_interval(), 5.0);
+  EXPECT_TRUE(h.delegate().tmr_pollDevInfo->repeats());
+  h.delegate().fn_enable_tmrs(true);
+  EXPECT_EQ(h.delegate().tmr_pollDevInfo->time_interval(), 30.0);
+  EXPECT_EQ(h.run_loop().pending_timers(), 1u);
+  h.delegate().fn_disable_tmrs();
+  EXPECT_EQ(h.sim().log().lines(),
+            (Lines{"fn_enable_tmrs: !isFromWakeup", "fn_enable_tmrs: isFromWakeup", "fn_disable_tmrs: pollDevInfo"}));
+  EXPECT_EQ(h.delegate().tmr_pollDevInfo, nullptr);
+  EXPECT_EQ(h.run_loop().pending_timers(), 0u);
+}
+
+TEST_F(PollTimer, EachTickRefreshesOnTheMainRunLoop) {
+  h.delegate().fn_enable_tmrs(false);
+  const std::size_t before = scans();
+  h.run_loop().advance(4.9);
+  EXPECT_EQ(scans(), before);
+  h.run_loop().advance(0.1);
+  const std::size_t after_one = scans();
+  EXPECT_GT(after_one, before);
+  h.run_loop().advance(10.0);
+  EXPECT_EQ(scans(), before + 3 * (after_one - before));
+}
+
+TEST_F(PollTimer, TheCallbackQueuesTheRefreshInsteadOfRunningItWhereItIsCalled) {
+  const std::size_t before = scans();
+  h.delegate().timer_pollDevInfo_CBF();
+  EXPECT_EQ(scans(), before);
+  h.run_loop().run_tasks();
+  EXPECT_GT(scans(), before);
+}
+
+TEST_F(PollTimer, NoRefreshWhileAnEjectRuns) {
+  h.open_menu_lines();
+  ASSERT_TRUE(h.headless().choose(0x100));
+  const std::size_t before = scans();
+  h.delegate().fn_enable_timer__pollDevInfo(0.1);
+  h.run_loop().advance(0.3);
+  EXPECT_EQ(scans(), before);
+  EXPECT_TRUE(h.unmounted().empty());
+  h.run_loop().advance(0.2);
+  EXPECT_EQ(h.unmounted(), (Lines{"/Volumes/Data"})) << "the eject still finds its item";
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
 // The toolkit-neutral model on its own: images and their sizes, attributed strings,
-// menus with automatic enabling, the virtual-clock run loop and timers, the bundle.
+// menus with automatic enabling, timers, the bundle.
 #include <gtest/gtest.h>
 
 #include <array>
@@ -91,26 +91,6 @@ TEST(Menus, OnlyItemsWithAnActionAreEnabledAndChosen) {
   EXPECT_EQ(delegate.performed, std::vector<std::string>{"doIt:"});
   EXPECT_EQ(menu.number_of_items(), 0u);
   EXPECT_EQ(acting->menu(), nullptr);
-}
-
-TEST(RunLoop, TimersFireInTimeOrderOnTheVirtualClock) {
-  sim::SimRunLoop loop;
-  std::vector<std::string> fired;
-  loop.add_timer(1.0, false, [&] { fired.push_back("one-shot@" + std::to_string(loop.now())); });
-  const timer_id_t repeating = loop.add_timer(0.4, true, [&] { fired.push_back("tick"); });
-  loop.add_timer(1.0, false, [&] { fired.push_back("second one-shot"); });
-  loop.advance(1.0);
-  EXPECT_EQ(fired, (std::vector<std::string>{"tick", "tick", "one-shot@1.000000", "second one-shot"}));
-  loop.cancel_timer(repeating);
-  EXPECT_EQ(loop.pending_timers(), 0u);
-  loop.perform([&] { fired.push_back("task"); });
-  bool done = false;
-  loop.add_timer(5.0, false, [&] { done = true; });
-  EXPECT_FALSE(loop.run_until([&] { return done; }, 4.0)) << "the limit comes first";
-  EXPECT_DOUBLE_EQ(loop.now(), 5.0) << "the loop waited out its limit";
-  EXPECT_EQ(fired.back(), "task");
-  EXPECT_TRUE(loop.run_until([&] { return done; }, 4.0));
-  EXPECT_DOUBLE_EQ(loop.now(), 6.0) << "scheduled at 1.0 for 5 seconds";
 }
 
 TEST(Timers, AOneShotTimerIsInvalidOnceFiredAndAnInvalidatedOneNeverFires) {

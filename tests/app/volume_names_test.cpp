@@ -112,6 +112,8 @@ TEST(VolumeNames, FreeSpaceIsInGigabytesAndEveryDiskArbitrationObjectTakenIsGive
   EXPECT_GT(counts.descriptions_taken, 0u);
   EXPECT_EQ(counts.held(), 0u);
   EXPECT_EQ(counts.bad_releases, 0u);
+  h.sim().machine().disks().disk_arbitration().disk_release(12345);
+  EXPECT_EQ(counts.bad_releases, 1u) << "the count notices a handle given back that was never taken";
 }
 
 }  // namespace

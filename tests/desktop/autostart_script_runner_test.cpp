@@ -9,7 +9,7 @@
 #include "platform/desktop/desktop_resources.h"
 #include "platform/services.h"
 #include "platform/sim/memory_system_log.h"
-#include "tests/desktop/temp_dir.h"
+#include "tests/support/temp_dir.h"
 
 namespace berth::desktop {
 namespace {

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/desktop/desktop_resources.h"
-#include "tests/desktop/temp_dir.h"
+#include "tests/support/temp_dir.h"
 
 namespace berth::desktop {
 namespace {

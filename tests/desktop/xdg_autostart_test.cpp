@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/desktop/xdg_autostart.h"
-#include "tests/desktop/temp_dir.h"
+#include "tests/support/temp_dir.h"
 
 namespace berth::desktop {
 namespace {

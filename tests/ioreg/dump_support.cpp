@@ -3,8 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <fstream>
-#include <sstream>
 
 #include "platform/sim/ioreg_dump.h"
 #include "tests/support/sim_fixture.h"
@@ -61,14 +59,6 @@ std::vector<std::string> outline(const sim::RegistryModel& model) {
 std::string dumps_dir() { return BERTH_TEST_DUMPS_DIR; }
 
 std::string read_dump(std::string_view file_name) { return read_file(dumps_dir() + "/" + std::string(file_name)); }
-
-std::string read_file(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  EXPECT_TRUE(in) << path;
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
 
 std::string error_of(std::string_view dump) {
   try {

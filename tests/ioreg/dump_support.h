@@ -11,11 +11,11 @@
 #include "platform/sim/memory_system_log.h"
 #include "platform/sim/registry_model.h"
 #include "platform/sim/sim_machine.h"
+#include "tests/support/temp_dir.h"
 
 namespace berth::testing {
 
 std::string dumps_dir();
-std::string read_file(const std::string& path);
 std::string read_dump(std::string_view file_name);  // a file of dumps_dir()
 // A key or value as the tests compare it: its kind, then its text, number or bytes
 // (bytes outside printable ASCII as \xNN); text without an 8-bit form is "wide text".

@@ -237,13 +237,6 @@ TEST(SataLed, AnLedBlinksAndThenComesBackAsItWas) {
   }
 }
 
-// The simulated LED goes by its output bit alone, as the LED is defined.
-TEST(SataLed, TheSimulatedLedFollowsItsOutputBitWhateverTheOutputEnable) {
-  RegctlBench bench(dock_controller({{"window", {{"0x220", "0x20"}, {"0x224", "0x3F"}}}}));
-  EXPECT_EQ(led(bench, 0), LedState::lit);
-  EXPECT_EQ(led(bench, 5), LedState::dark);
-}
-
 TEST(SataLedEntry, OnOffAndBlinkWorkThroughTheirOwnConnection) {
   RegctlBench bench(leds_dark());
   EXPECT_EQ(sata_status_LED_blink(bench.dev(), 0, false), kIOReturnError);  // it does not blink

@@ -1,14 +1,12 @@
 // The selector wrappers and the tool functions on a connection: what reaches the
 // driver for each, opening and closing, the port-injector check with its selector-4
-// exchange, the sibling-application launcher, the window dump, the trace and the
-// errors of the machine file's driver section.
+// exchange, the sibling-application launcher, the window dump and the trace.
 #include <gtest/gtest.h>
 
 #include <fstream>
 
 #include "lib/regctl/regctl_interface.h"
 #include "lib/regctl/regctl_tool.h"
-#include "platform/sim/sim_driver_json.h"
 #include "tests/regctl/regctl_bench.h"
 
 namespace berth {
@@ -157,33 +155,6 @@ TEST(WindowDump, PrintsEveryIndexWhoseValueIsNeither0Nor1UpToTheLast) {
   EXPECT_NE(out.find("(Addr,Val)=(ffffc,0000cafe)\ndump_BAR5_A8 done\n"), std::string::npos);
   EXPECT_EQ(out.find("(Addr,Val)=(2000,"), std::string::npos);
   EXPECT_EQ(bench.driver().calls().size(), 2u * 0x40000);
-}
-
-// Every bad value of the "driver" section is reported at its place.
-TEST(DriverSection, BadValuesAreReportedWithTheirPlace) {
-  TempDir dir;
-  testing::write_bytes(dir / "big.bin", std::vector<std::uint8_t>(0x80001, 0));
-  const std::vector<std::pair<json, std::string>> cases{
-      {{{"services", {dock_controller({{"did", "0x1FFFF"}})}}}, "/driver/services/0/did"},
-      {{{"services", {dock_controller({{"flash", {{"image", "missing.bin"}}}})}}}, "/driver/services/0/flash/image"},
-      {{{"services", {dock_controller({{"flash", {{"image", "big.bin"}}}})}}}, "/driver/services/0/flash/image"},
-      {{{"services", {dock_controller({{"flash", {{"persist", true}}}})}}}, "/driver/services/0/flash/persist"},
-      {{{"services", {dock_controller({{"flash", {{"bytes_at", {{{"address", "0x7FFFF"}, {"text", "ab"}}}}}}})}}},
-       "/driver/services/0/flash/bytes_at/0"},
-      {{{"services", {dock_controller({{"i2c", {{{"address", "0x80"}}}}})}}}, "/driver/services/0/i2c/0/address"},
-      {{{"services", {dock_controller({{"faults", {{"fail_selector", {1, "x"}}}}})}}},
-       "/driver/services/0/faults/fail_selector/1"},
-      {{{"services", {dock_controller({{"window", {{"zz", 1}}}})}}}, "/driver/services/0/window/zz"},
-      {{{"services", "none"}}, "/driver/services"},
-  };
-  for (const auto& [section, place] : cases) {
-    try {
-      sim::driver_from_json(section, "/driver", dir.path());
-      ADD_FAILURE() << "accepted: " << section.dump();
-    } catch (const sim::MachineFileError& error) {
-      EXPECT_EQ(error.place(), place) << error.what();
-    }
-  }
 }
 
 }  // namespace

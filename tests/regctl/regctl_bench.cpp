@@ -1,10 +1,6 @@
 #include "tests/regctl/regctl_bench.h"
 
-#include <unistd.h>
-
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 
 #include "lib/regctl/regctl_interface.h"
 #include "lib/regctl/regctl_tool.h"
@@ -22,26 +18,6 @@ json dock_controller(const json& changes) {
 
 std::string driver_machine(const std::vector<json>& services) {
   return json{{"driver", {{"services", services}}}}.dump();
-}
-
-TempDir::TempDir() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "regctl-test-XXXXXX").string();
-  path_ = ::mkdtemp(pattern.data());
-}
-
-TempDir::~TempDir() {
-  std::error_code ignored;
-  std::filesystem::remove_all(path_, ignored);
-}
-
-std::vector<std::uint8_t> read_bytes(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void write_bytes(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
 std::vector<std::uint8_t> pattern_bytes(std::size_t size, std::uint32_t seed) {

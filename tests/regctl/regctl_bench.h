@@ -11,6 +11,7 @@
 
 #include "lib/discovery/device_tables.h"
 #include "tests/support/sim_fixture.h"
+#include "tests/support/temp_dir.h"
 
 namespace berth::testing {
 
@@ -22,22 +23,6 @@ json dock_controller(const json& changes = json::object());
 // A machine file text with these driver services.
 std::string driver_machine(const std::vector<json>& services);
 
-// A directory of its own under the system's temporary directory, removed at the end.
-class TempDir {
- public:
-  TempDir();
-  ~TempDir();
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-  const std::filesystem::path& path() const { return path_; }
-  std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
-
- private:
-  std::filesystem::path path_;
-};
-
-std::vector<std::uint8_t> read_bytes(const std::filesystem::path& path);
-void write_bytes(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes);
 // Deterministic bytes that are neither all 0xFF nor all zero.
 std::vector<std::uint8_t> pattern_bytes(std::size_t size, std::uint32_t seed);
 

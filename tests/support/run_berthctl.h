@@ -1,5 +1,5 @@
 #pragma once
-// Runs the built berthctl binary and collects what it wrote and how it exited.
+// Runs a built program (berthctl unless named) and collects what it wrote and how it exited.
 #include <string>
 #include <vector>
 
@@ -13,8 +13,10 @@ struct CommandResult {
   std::string last_line() const;
 };
 
+// `environment` changes this process's environment: "NAME=value" sets, "NAME" removes.
+CommandResult run_program(const std::string& program, const std::vector<std::string>& args,
+                          const std::vector<std::string>& environment = {});
+// berthctl, on the demo machine unless args name another.
 CommandResult run_berthctl(const std::vector<std::string>& args);
-// Writes text to a file of that name in the temporary directory; returns its path.
-std::string write_temp(const std::string& name, const std::string& text);
 
 }  // namespace berth::testing
