@@ -122,6 +122,7 @@ bool AppDelegate::perform_action(std::string_view selector, MenuItem* sender) {
   if (selector == kEjectAction) ibac_ejectVolumes(sender);
   else if (selector == kQuitAction) ibac_func_Quit(sender);
   else if (selector == kFunc1Action) ibac_func1(sender);
+  else if (selector == kDevicesChangedAction) timer_pollDevInfo_CBF();
   else return false;
   return true;
 }

@@ -14,6 +14,9 @@ inline constexpr std::int64_t kQuitTag = 0x55500AAA;
 inline constexpr const char* kEjectAction = "ibac_ejectVolumes:";
 inline constexpr const char* kQuitAction = "ibac_func_Quit:";
 inline constexpr const char* kFunc1Action = "ibac_func1:";
+// Sent by a desktop front end when the system reports that devices came or went, so the
+// status menu is rebuilt while it is closed (queued like a poll, skipped during an eject).
+inline constexpr const char* kDevicesChangedAction = "devicesChanged:";
 
 inline constexpr const char* kEjectAllToolTip = "Eject all volumes";
 inline constexpr const char* kEjectAllUSBToolTip = "Eject all USB volumes";

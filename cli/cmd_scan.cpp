@@ -50,6 +50,7 @@ std::string unit_text(std::uint32_t unit) { return unit == kNoDisk ? "-" : "disk
 
 void print_table(kern_return_t status, std::uint32_t count) {
   std::string text = format("scan status %s: %u dock%s\n", hex32(status).c_str(), count, count == 1 ? "" : "s");
+  if (count == 0) text += "no Berthline dock was found\n";
   for (std::uint32_t slot = 0; slot < count; ++slot) {
     const sDevice& dev = vtr_device_list[slot].dev;
     const std::uint32_t type = dev.TB_GUID_high & 0xFFFF;

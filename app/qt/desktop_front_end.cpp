@@ -16,7 +16,8 @@ std::shared_ptr<T> shared_of(const T& object, const Range& owners) {
 
 }  // namespace
 
-DesktopFrontEnd::DesktopFrontEnd(app::Application& application) : application_(application) {
+DesktopFrontEnd::DesktopFrontEnd(app::Application& application, std::string machine_note)
+    : application_(application), machine_note_(std::move(machine_note)) {
   application_.add_observer(this);
   application_.set_alert_responder(&alerts_);
 }
@@ -49,7 +50,7 @@ void DesktopFrontEnd::status_item_changed(const app::StatusItem& item) {
   }
   // A new item is shown once the model has given it a menu: until then it is being set up.
   auto shared = shared_of(item, application_.system_status_bar().items());
-  if (shared && shared->menu()) status_items_.emplace(&item, std::make_unique<StatusItemView>(std::move(shared)));
+  if (shared && shared->menu()) status_items_.emplace(&item, std::make_unique<StatusItemView>(std::move(shared), machine_note_));
 }
 
 void DesktopFrontEnd::menu_changed(const app::Menu& menu) {

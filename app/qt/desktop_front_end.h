@@ -6,6 +6,7 @@
 // loop (through a task, after which the loop checks whether to end).
 #include <map>
 #include <memory>
+#include <string>
 
 #include "app/model/application.h"
 #include "app/model/observer.h"
@@ -17,8 +18,9 @@ namespace berth::qt {
 
 class DesktopFrontEnd final : public app::ModelObserver {
  public:
-  // Observes `application` and answers its alerts, until destroyed.
-  explicit DesktopFrontEnd(app::Application& application);
+  // Observes `application` and answers its alerts, until destroyed. `machine_note`, when
+  // not empty, marks the status item's tool tip and menu (the demo machine).
+  explicit DesktopFrontEnd(app::Application& application, std::string machine_note = {});
   ~DesktopFrontEnd() override;
   DesktopFrontEnd(const DesktopFrontEnd&) = delete;
   DesktopFrontEnd& operator=(const DesktopFrontEnd&) = delete;
@@ -39,6 +41,7 @@ class DesktopFrontEnd final : public app::ModelObserver {
   StatusItemView* view_of_menu(const app::Menu* menu) const;
 
   app::Application& application_;
+  std::string machine_note_;
   AlertBoxes alerts_;
   std::map<const app::StatusItem*, std::unique_ptr<StatusItemView>> status_items_;
   std::map<const app::Window*, std::unique_ptr<WindowView>> windows_;

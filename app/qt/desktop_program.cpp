@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QSocketNotifier>
 #include <QSystemTrayIcon>
 #include <QThread>
 
@@ -15,10 +16,12 @@
 #include "app/qt/desktop_front_end.h"
 #include "app/qt/program_options.h"
 #include "app/qt/qt_run_loop.h"
+#include "app/app_texts.h"
 #include "app/headless_app.h"
 #include "app/status_menu_report.h"
 #include "platform/desktop/autostart_script_runner.h"
 #include "platform/desktop/desktop_resources.h"
+#include "platform/linux/udev_monitor.h"
 #include "platform/machine/machine.h"
 #include "platform/posix/posix_console.h"
 #include "platform/posix/posix_processes.h"
@@ -78,16 +81,31 @@ int print_status_menu(const Services& ports) {
   return 0;
 }
 
+// On the live machine, docks and disks that come or go while the menu is closed rebuild
+// it at once (the menu rebuilds at every opening anyway); udev tells, nothing polls.
+std::unique_ptr<QSocketNotifier> watch_devices(std::optional<linux_host::UdevMonitor>& monitor,
+                                               app::Application& application) {
+  if (!monitor) return nullptr;
+  auto notifier = std::make_unique<QSocketNotifier>(monitor->fd(), QSocketNotifier::Read);
+  QObject::connect(notifier.get(), &QSocketNotifier::activated, [&monitor, &application] {
+    if (monitor->drain()) application.send_action(app::kDevicesChangedAction, nullptr);
+  });
+  return notifier;
+}
+
 // The application itself: the machine's devices, and the desktop's resources, run loop
 // and start at login.
-int run_application(Services ports) {
+int run_application(Services ports, const machine::Machine& machine) {
   QtRunLoop run_loop;
   desktop::AutostartScriptRunner login_items(desktop::AutostartPlace{desktop::autostart_directory_from_environment()});
   ports.run_loop = &run_loop;
   ports.script_runner = &login_items;
   ScopedServices installed(ports);
   app::Application application;
-  DesktopFrontEnd front_end(application);
+  DesktopFrontEnd front_end(application, machine.is_demo() ? "demo machine (no dock of this computer)" : "");
+  std::optional<linux_host::UdevMonitor> monitor;
+  if (machine.choice().source == machine::MachineSource::live) monitor = linux_host::UdevMonitor::open();
+  const auto notifier = watch_devices(monitor, application);
   const int status = app::NSApplicationMain(application, app::make_interface_object);
   if (status != 0) say("the application did not start; the system log says why");
   return status;
@@ -118,7 +136,7 @@ int run(const ProgramOptions& options, const Services& base, int& argc, char** a
     return print_status_menu(ports);
   }
   set_up_desktop_application(host.resources);
-  return run_application(ports);
+  return run_application(ports, *machine);
 }
 
 }  // namespace

@@ -6,7 +6,7 @@
 
 namespace berth::qt {
 
-StatusItemView::StatusItemView(std::shared_ptr<app::StatusItem> item)
+StatusItemView::StatusItemView(std::shared_ptr<app::StatusItem> item, std::string note)
     : item_(std::move(item)),
       menu_(std::make_unique<StatusMenu>(StatusMenu::Handlers{
           [this](app::MenuItem* highlighted) {
@@ -15,6 +15,8 @@ StatusItemView::StatusItemView(std::shared_ptr<app::StatusItem> item)
           [this](app::MenuItem& chosen) {
             if (item_->menu()) item_->menu()->choose(chosen);
           }})) {
+  note_ = std::move(note);
+  menu_->set_note(QString::fromStdString(note_));
   QObject::connect(menu_.get(), &QMenu::aboutToShow, menu_.get(), [this] { about_to_show(); });
   QObject::connect(menu_.get(), &QMenu::aboutToHide, menu_.get(), [this] { about_to_hide(); });
   QObject::connect(&tray_, &QSystemTrayIcon::activated, menu_.get(), [this](QSystemTrayIcon::ActivationReason reason) {
@@ -31,7 +33,7 @@ StatusItemView::~StatusItemView() {
 
 void StatusItemView::item_changed() {
   update_icon();
-  tray_.setToolTip(QString::fromStdString(item_->tool_tip()));
+  tray_.setToolTip(QString::fromStdString(note_.empty() ? item_->tool_tip() : item_->tool_tip() + " - " + note_));
   // A disabled item offers no menu at all, not even to the tray's own right click.
   tray_.setContextMenu(item_->is_enabled() && item_->menu() ? menu_.get() : nullptr);
   if (!item_->is_enabled() && menu_->isVisible()) menu_->hide();

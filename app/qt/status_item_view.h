@@ -5,6 +5,7 @@
 #include <QSystemTrayIcon>
 
 #include <memory>
+#include <string>
 
 #include "app/model/status_bar.h"
 #include "app/qt/image_library.h"
@@ -14,7 +15,8 @@ namespace berth::qt {
 
 class StatusItemView {
  public:
-  explicit StatusItemView(std::shared_ptr<app::StatusItem> item);
+  // `note`, when not empty, follows the tool tip and heads the menu (the demo machine).
+  explicit StatusItemView(std::shared_ptr<app::StatusItem> item, std::string note = {});
   ~StatusItemView();
   StatusItemView(const StatusItemView&) = delete;
   StatusItemView& operator=(const StatusItemView&) = delete;
@@ -44,6 +46,7 @@ class StatusItemView {
   QSystemTrayIcon tray_;
   bool presented_stale_ = true;  // the model's menu changed since it was last presented
   bool menu_open_ = false;       // between the menu's showing and its hiding
+  std::string note_;             // after the tool tip and above the menu, when not empty
 };
 
 }  // namespace berth::qt

@@ -16,6 +16,10 @@ void StatusMenu::present(const app::Menu& menu) {
   highlighted_ = nullptr;
   rows_.clear();
   clear();
+  if (!note_.isEmpty()) {
+    addAction(note_)->setEnabled(false);
+    addSeparator();
+  }
   for (const std::shared_ptr<app::MenuItem>& item : menu.items()) {
     if (item->is_separator()) addSeparator();
     else add_row(item);

@@ -26,8 +26,11 @@ class StatusMenu final : public QMenu {
   explicit StatusMenu(Handlers handlers);
   ~StatusMenu() override;
 
-  // Rebuilds every row from the model's menu.
+  // Rebuilds every row from the model's menu, under the note when there is one.
   void present(const app::Menu& menu);
+  // A line shown, disabled, above the model's rows: what machine the menu shows when it
+  // is not this computer's (the demo machine).
+  void set_note(QString note) { note_ = std::move(note); }
   // Brings one item's row up to date; an item not presented is ignored.
   void show_item(const app::MenuItem& item);
 
@@ -59,6 +62,7 @@ class StatusMenu final : public QMenu {
   ImageLibrary images_;
   std::map<const app::MenuItem*, Row> rows_;
   QAction* highlighted_ = nullptr;
+  QString note_;
 };
 
 }  // namespace berth::qt

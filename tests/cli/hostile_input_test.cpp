@@ -138,26 +138,17 @@ TEST_F(GeneratedInput, HugeSpecialAndDeepInputsAreRefusedAtOnce) {
   }
 }
 
-// How long a disk list of `count` names, the last a repeat of an earlier one, takes to
-// be refused.
-std::chrono::duration<double> time_to_refuse_repeat(std::size_t count) {
-  json list = disk_list(count);
+// A repeated name at the end of a long disk list is found, at its place (the speed of
+// the check is measured by scripts/bench.sh, not here).
+TEST(HostileInput, ARepeatedDiskAmongAHundredThousandIsRefusedAtItsPlace) {
+  json list = disk_list(100000);
   list.back()["bsd"] = "disk5";
-  const auto start = std::chrono::steady_clock::now();
   try {
     sim::DiskModel::from_json(list, "/disks");
     ADD_FAILURE() << "disk5 is listed twice";
   } catch (const sim::MachineFileError& error) {
-    EXPECT_EQ(error.place(), "/disks/" + std::to_string(count - 1) + "/bsd");
+    EXPECT_EQ(error.place(), "/disks/99999/bsd");
   }
-  return std::chrono::steady_clock::now() - start;
-}
-
-TEST(HostileInput, TheDuplicateDiskCheckIsLinear) {
-  // Ten times the disks: about ten times the time, where checking each disk against
-  // all before it takes a hundred times.
-  const auto small = time_to_refuse_repeat(10000);
-  EXPECT_LT(time_to_refuse_repeat(100000), 30 * small);
 }
 
 TEST_F(GeneratedInput, WithJsonTheLibraryDiagnosticsGoToStandardError) {
