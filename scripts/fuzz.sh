@@ -32,7 +32,7 @@ done
 "$fuzzer" -max_total_time="$seconds" -max_len=16384 -timeout=10 -dict=fuzz/ioreg.dict \
   -artifact_prefix="$dir/crashes/" -print_final_stats=1 "$dir/corpus" "$seeds"
 
-machines=(tests/machines/*.json cli/demo-machine.json tests/corpus/machine/*)
+machines=(tests/machines/*.json platform/sim/demo-machine.json tests/corpus/machine/*)
 "$dir/fuzz/machine_file_fuzzer" "${machines[@]}"
 mkdir -p "$dir/machine-corpus"
 "$dir/fuzz/machine_file_fuzzer" -max_total_time="$seconds" -max_len=16384 -timeout=10 -dict=fuzz/machine_file.dict \
