@@ -1,5 +1,5 @@
 // berthctl sysfs-to-machine: the registry of this Linux machine (or of a copied sysfs
-// tree) as a machine file, so a user can attach what their machine looked like to a
+// tree) and the disks it has as a machine file, so a user can attach what their machine looked like to a
 // report and the report replays with `berthctl --machine FILE`.
 #include <filesystem>
 
@@ -18,7 +18,7 @@ int cmd_sysfs_to_machine(CliContext& context, std::vector<std::string_view> args
     write_err("berthctl: " + root + ": not a directory (a sysfs tree such as /sys)\n");
     return kExitUsage;
   }
-  return write_machine_file(linux_host::read_sysfs_registry(root), out);
+  return write_machine_file(linux_host::read_sysfs_registry(root), out, installed_disks_section());
 }
 
 }  // namespace berth::cli

@@ -30,8 +30,11 @@ int cmd_volumes(CliContext& context, std::vector<std::string_view> args);
 // did not start.
 std::optional<std::string> start_headless_app(CliContext& context, std::unique_ptr<app::HeadlessApp>& started);
 
-// Writes a machine file holding this registry to the file `out`, or to standard output
-// without one; the command's exit status.
-int write_machine_file(const sim::RegistryModel& registry, const std::optional<std::string>& out);
+// Writes a machine file holding this registry (and the disks section, unless null) to
+// the file `out`, or to standard output without one; the command's exit status.
+int write_machine_file(const sim::RegistryModel& registry, const std::optional<std::string>& out,
+                       const sim::json& disks = nullptr);
+// The installed disks port's disks and volumes as a machine file's "disks" section.
+sim::json installed_disks_section();
 
 }  // namespace berth::cli

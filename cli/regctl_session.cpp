@@ -24,6 +24,11 @@ std::optional<io_object_t> find_service(std::uint32_t service_index) {
     err_printf("IOServiceGetMatchingServices returned 0x%08x\n\n", status);
     return std::nullopt;
   }
+  // Not a usage error: the command was right, the machine has nothing to run it on.
+  if (found.empty()) {
+    write_err("berthctl: no dock controller was found (the register tools need a Berthline dock with eSATA ports)\n");
+    return std::nullopt;
+  }
   if (service_index >= found.size())
     throw UsageError{"no register-control service " + std::to_string(service_index) + " (the machine has " +
                      std::to_string(found.size()) + ")"};
