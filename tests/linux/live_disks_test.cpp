@@ -153,8 +153,8 @@ std::string dock_with(const std::vector<const LoopDisk*>& disks) {
                           json::array({media})));
   }
   const json controller = entry("XHC1", "AppleUSBXHCIFL1100", json::array(), std::move(ports));
-  return machine(json::array(
-      {thunderbolt("UPSB", 0x003D000A, 0x12345678, json::array({pci_device("usb", kUSBController, json::array({controller}))}))}));
+  const json usb = pci_device("usb", kUSBController, json::array({controller}));
+  return machine(json::array({thunderbolt("UPSB", 0x003D000A, 0x12345678, json::array({usb}))}));
 }
 
 TEST_F(LiveDisksTest, BerthctlEjectsOneDockPortOfLiveDisksAndNamesTheHolderOfABusyOne) {
@@ -172,7 +172,8 @@ TEST_F(LiveDisksTest, BerthctlEjectsOneDockPortOfLiveDisksAndNamesTheHolderOfABu
   ASSERT_EQ(volumes.exit_status, 0) << volumes.err;
   const json disks = json::parse(volumes.last_line())["disks"];
   for (const auto& [disk, port] : {std::pair(&first, 1), std::pair(&second, 2)}) {
-    const auto listed = std::find_if(disks.begin(), disks.end(), [&](const json& d) { return d["bsd"] == disk->bsd_name(0); });
+    const auto listed =
+        std::find_if(disks.begin(), disks.end(), [&](const json& d) { return d["bsd"] == disk->bsd_name(0); });
     ASSERT_NE(listed, disks.end()) << disk->bsd_name(0) << " in " << volumes.out;
     EXPECT_EQ(listed->value("side", ""), "usb") << *listed;
     EXPECT_EQ(listed->value("port", 0), port) << *listed;
@@ -184,12 +185,11 @@ TEST_F(LiveDisksTest, BerthctlEjectsOneDockPortOfLiveDisksAndNamesTheHolderOfABu
   struct Step {
     const char* tag;
     bool busy;
-    bool ejected;
   };
-  for (const Step step : {Step{"0x100", false, true}, Step{"0x101", true, false}}) {
+  for (const Step step : {Step{"0x100", false}, Step{"0x101", true}}) {
     if (step.busy) holder_ = std::make_unique<Holder>(second.mount_paths().front());
     const CommandResult eject = berthctl({"eject", "--tag", step.tag, "--json"});
-    EXPECT_EQ(eject.exit_status == 0, step.ejected) << step.tag << ": " << eject.out << eject.err;
+    EXPECT_EQ(eject.exit_status != 0, step.busy) << step.tag << ": " << eject.out << eject.err;
     EXPECT_FALSE(is_mounted(first.mount_paths().front())) << step.tag;
     EXPECT_TRUE(is_mounted(second.mount_paths().front())) << step.tag;
     if (!step.busy) continue;
