@@ -8,6 +8,9 @@
 #   port.png      the menu with the chosen port highlighted
 #   progress.png  the progress window of the eject
 #   alert.png     the alert that reports the result
+#   busy.png      the alert for a busy volume, naming the process that holds it (a
+#                 second run, on tests/machines/app-dock10-volumes.json, whose volume on
+#                 USB port 2 refuses to go)
 # Usage: scripts/screenshots.sh [OUTPUT_DIR]   (default build/screenshots)
 # BUILD_DIR (default build) is the build tree to use; the program is built there.
 set -euo pipefail
@@ -73,11 +76,6 @@ trayer --edge top --align right --widthtype percent --width 100 --height 28 --tr
 pids+=($!)
 until_ok 10 sh -c 'xwininfo -root -tree | grep -q "(\"panel\" \"trayer\")"' || fail "the tray panel did not start"
 
-# The program registers itself to start at login: keep that away from this user's own.
-XDG_CONFIG_HOME=$work/config "$program" >"$work/program.log" 2>&1 &
-program_pid=$!
-pids+=("$program_pid")
-
 # icon_geometry: "X Y W H" of the program's icon embedded in the panel.
 icon_geometry() {
   xwininfo -root -tree | awk '/\("berthline-utility" "berthline-utility"\)/ {
@@ -85,9 +83,17 @@ icon_geometry() {
     if (size[1] > 4) { print at[2], at[3], size[1], size[2]; found = 1; exit } }
     END { exit !found }'
 }
-until_ok 15 icon_geometry || fail "the tray icon did not appear"
-read -r ix iy iw ih < <(icon_geometry)
-sleep 0.5
+# start_program MACHINE_OPTION...: runs the program and waits for its tray icon. It
+# registers itself to start at login: keep that away from this user's own.
+start_program() {
+  XDG_CONFIG_HOME=$work/config "$program" "$@" >"$work/program.log" 2>&1 &
+  program_pid=$!
+  pids+=("$program_pid")
+  until_ok 15 icon_geometry || fail "the tray icon did not appear"
+  read -r ix iy iw ih < <(icon_geometry)
+  sleep 0.5
+}
+start_program --demo
 
 shot() { import -window root "$work/screen.png"; }
 # crop NAME X Y W H: saves a part of the last screen.
@@ -100,7 +106,6 @@ shot
 crop tray $((width - 360)) 0 360 48
 
 # The menu hangs under the icon; it is the program's one visible popup window.
-xdotool mousemove $((ix + iw / 2)) $((iy + ih / 2)) click 1
 menu_geometry() {
   local id
   for id in $(xdotool search --onlyvisible --classname berthline-utility 2>/dev/null); do
@@ -109,14 +114,18 @@ menu_geometry() {
   done
   return 1
 }
-until_ok 10 menu_geometry || fail "the status menu did not open"
-read -r mx my mw mh < <(menu_geometry)
-
-# The eject-all command is the first row: hover it (two moves, so the menu sees motion).
-xdotool mousemove $((mx + mw / 2)) $((my + 10))
-sleep 0.2
-xdotool mousemove $((mx + mw / 2 + 4)) $((my + 12))
-sleep 0.5
+# open_menu: clicks the icon and hovers the eject-all command, the menu's first row (two
+# moves, so the menu sees motion).
+open_menu() {
+  xdotool mousemove $((ix + iw / 2)) $((iy + ih / 2)) click 1
+  until_ok 10 menu_geometry || fail "the status menu did not open"
+  read -r mx my mw mh < <(menu_geometry)
+  xdotool mousemove $((mx + mw / 2)) $((my + 10))
+  sleep 0.2
+  xdotool mousemove $((mx + mw / 2 + 4)) $((my + 12))
+  sleep 0.5
+}
+open_menu
 shot
 crop menu $((mx - 24)) 0 $((mw + 48)) $((my + mh + 24))
 
@@ -151,27 +160,55 @@ until_ok 2 window_id || fail "the progress window did not appear"
 progress=$(window_id)
 import -frame -window "$progress" "$out/progress.png"
 
-# The summary alert follows once the progress window has gone.
-alert_id() { local id; id=$(window_id) && [ "$id" != "$progress" ] && echo "$id"; }
-until_ok 5 alert_id || fail "the alert did not appear"
-sleep 0.3
-import -frame -window "$(alert_id)" "$out/alert.png"
-xdotool key Return
-until_ok 5 sh -c '! xdotool search --onlyvisible --name "^Vantrel Berthline Utility$" | grep -q .' ||
-  fail "the alert did not close"
-
-kill -0 "$program_pid" 2>/dev/null || fail "the program ended on its own"
+# The alert follows once the progress window has gone; save_alert NAME saves it and
+# answers it.
+# (The progress window may still be up behind it.)
+alert_id() {
+  local id
+  for id in $(xdotool search --onlyvisible --name '^Vantrel Berthline Utility$' 2>/dev/null); do
+    eval "$(xdotool getwindowgeometry --shell "$id")"
+    if [ "$WIDTH" -gt 100 ] && [ "$id" != "$progress" ]; then echo "$id"; return 0; fi
+  done
+  return 1
+}
+save_alert() {
+  until_ok 5 alert_id || fail "the alert did not appear"
+  sleep 0.3
+  import -frame -window "$(alert_id)" "$out/$1.png"
+  xdotool key Return
+  until_ok 5 sh -c '! xdotool search --onlyvisible --name "^Vantrel Berthline Utility$" | grep -q .' ||
+    fail "the alert did not close"
+  kill -0 "$program_pid" 2>/dev/null || fail "the program ended on its own"
+}
+save_alert alert
 
 # Quit, the menu's last row: Up from no highlight reaches it.
-xdotool mousemove $((ix + iw / 2)) $((iy + ih / 2)) click 1
-until_ok 10 menu_geometry || fail "the status menu did not open again"
-xdotool mousemove "$width" "$height"
-sleep 0.3
-xdotool key Up
+quit_program() {
+  xdotool mousemove $((ix + iw / 2)) $((iy + ih / 2)) click 1
+  until_ok 10 menu_geometry || fail "the status menu did not open again"
+  xdotool mousemove "$width" "$height"
+  sleep 0.3
+  xdotool key Up
+  sleep 0.2
+  xdotool key Return
+  until_ok 10 sh -c "! kill -0 $program_pid" || fail "Quit did not end the program"
+  local status=0
+  wait "$program_pid" || status=$?
+  [ "$status" -eq 0 ] || fail "the program ended with status $status"
+}
+quit_program
+
+# A busy volume: the same rows, USB port 2 now holding a volume that a process keeps in
+# use; the eject fails and the alert names the holder.
+start_program --machine "$root/tests/machines/app-dock10-volumes.json"
+open_menu
+xdotool key Down
+sleep 0.2
+xdotool key Down
 sleep 0.2
 xdotool key Return
-until_ok 10 sh -c "! kill -0 $program_pid" || fail "Quit did not end the program"
-status=0
-wait "$program_pid" || status=$?
-[ "$status" -eq 0 ] || fail "the program ended with status $status"
+until_ok 2 window_id || fail "the progress window did not appear"
+progress=$(window_id)
+save_alert busy
+quit_program
 ls "$out"/*.png

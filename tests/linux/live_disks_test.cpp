@@ -1,6 +1,7 @@
 // The live backends on real loop devices, mounted and ejected through UDisks: volume
 // names and free space as the menu reads them, an eject that touches one disk only, and
-// a busy volume that is refused with its holder named.
+// a busy volume that is refused with its holder named; and the real berthctl ejecting one
+// port of a described dock whose ports hold loop disks.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
@@ -12,6 +13,9 @@
 #include "platform/linux/live_file_system.h"
 #include "platform/linux/udisks_workspace.h"
 #include "tests/linux/loop_disk.h"
+#include "tests/support/machine_builder.h"
+#include "tests/support/run_berthctl.h"
+#include "tests/support/temp_dir.h"
 
 namespace berth {
 namespace {
@@ -137,6 +141,63 @@ TEST_F(LiveDisksTest, ABusyVolumeIsRefusedWithItsHolderNamedAndStaysMounted) {
               std::string::npos)
         << result.reason;
     EXPECT_TRUE(is_mounted(busy));
+  }
+}
+
+// A type-10 dock whose USB port i+1 holds disks[i], as the registry of a machine file.
+std::string dock_with(const std::vector<const LoopDisk*>& disks) {
+  json ports = json::array();
+  for (const LoopDisk* disk : disks) {
+    const json media = entry("media", "IOMedia", json::array({prop_num("BSD Unit", disk->unit().unit)}));
+    ports.push_back(entry("port", "AppleUSB30XHCIPort", json::array({prop_num("PortNum", std::ssize(ports) + 1)}),
+                          json::array({media})));
+  }
+  const json controller = entry("XHC1", "AppleUSBXHCIFL1100", json::array(), std::move(ports));
+  const json usb = pci_device("usb", kUSBController, json::array({controller}));
+  return machine(json::array({thunderbolt("UPSB", 0x003D000A, 0x12345678, json::array({usb}))}));
+}
+
+TEST_F(LiveDisksTest, BerthctlEjectsOneDockPortOfLiveDisksAndNamesTheHolderOfABusyOne) {
+  LoopDisk& first = add_disk({"Port one"});
+  LoopDisk& second = add_disk({"Port two"});
+  ASSERT_FALSE(first.mount_paths().front().empty() || second.mount_paths().front().empty());
+  const std::string file = dir_ / "dock.json";
+  write_file(file, dock_with({&first, &second}));
+  const auto berthctl = [&](std::vector<std::string> args) {
+    args.insert(args.begin(), {"--machine", file, "--live-disks"});
+    return run_berthctl(args);
+  };
+
+  const CommandResult volumes = berthctl({"volumes", "--json"});
+  ASSERT_EQ(volumes.exit_status, 0) << volumes.err;
+  const json disks = json::parse(volumes.last_line())["disks"];
+  for (const auto& [disk, port] : {std::pair(&first, 1), std::pair(&second, 2)}) {
+    const auto listed =
+        std::find_if(disks.begin(), disks.end(), [&](const json& d) { return d["bsd"] == disk->bsd_name(0); });
+    ASSERT_NE(listed, disks.end()) << disk->bsd_name(0) << " in " << volumes.out;
+    EXPECT_EQ(listed->value("side", ""), "usb") << *listed;
+    EXPECT_EQ(listed->value("port", 0), port) << *listed;
+    EXPECT_EQ((*listed)["volumes"][0].value("path", ""), disk->mount_paths().front()) << *listed;
+  }
+
+  // The first port goes and the second stays; then the second, busy, is refused with its
+  // holder named and stays mounted.
+  struct Step {
+    const char* tag;
+    bool busy;
+  };
+  for (const Step step : {Step{"0x100", false}, Step{"0x101", true}}) {
+    if (step.busy) holder_ = std::make_unique<Holder>(second.mount_paths().front());
+    const CommandResult eject = berthctl({"eject", "--tag", step.tag, "--json"});
+    EXPECT_EQ(eject.exit_status != 0, step.busy) << step.tag << ": " << eject.out << eject.err;
+    EXPECT_FALSE(is_mounted(first.mount_paths().front())) << step.tag;
+    EXPECT_TRUE(is_mounted(second.mount_paths().front())) << step.tag;
+    if (!step.busy) continue;
+    ASSERT_GT(holder_->pid(), 0);
+    const json alert = json::parse(eject.last_line())["alerts"][0];
+    EXPECT_NE(alert.value("informative", "").find("sleep (pid " + std::to_string(holder_->pid()) + ")"),
+              std::string::npos)
+        << eject.out;
   }
 }
 
