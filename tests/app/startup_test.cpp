@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstring>
+#include <tuple>
 
 #include "app/model/application.h"
 #include "app/model/application_main.h"
@@ -93,16 +94,13 @@ TEST(LoginItem, TheHandlerIsCalledWithASubroutineEventToThisProcess) {
   ASSERT_EQ(runs.size(), 1u);
   EXPECT_EQ(runs[0].script_path, (h.resource_path() / "Vantrel_loginitem.scpt").string());
   const AppleEvent& event = runs[0].event;
-  EXPECT_EQ(event.event_class, 0x61736372u);
-  EXPECT_EQ(event.event_id, 0x70736272u);
-  EXPECT_EQ(event.target.type, 0x70736E20u);
+  EXPECT_EQ(std::tuple(event.event_class, event.event_id, event.target.type, event.return_id, event.transaction_id),
+            std::tuple(0x61736372u, 0x70736272u, 0x70736E20u, -1, 0));
   std::uint32_t psn[2] = {0, 0};
   ASSERT_EQ(event.target.bytes.size(), sizeof psn);
   std::memcpy(psn, event.target.bytes.data(), sizeof psn);
   EXPECT_EQ(psn[0], 0u);
   EXPECT_EQ(psn[1], 2u);
-  EXPECT_EQ(event.return_id, -1);
-  EXPECT_EQ(event.transaction_id, 0);
   const AppleEventDescriptor* name = event.parameter(0x736E616D);
   ASSERT_NE(name, nullptr);
   EXPECT_EQ(text_of(*name), "add_vantrel_to_loginitems");
