@@ -3,12 +3,9 @@
 // run on it and give back every iterator and property table it took. Inputs the
 // reader rejects must be rejected with its own error, never anything else.
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <string_view>
 
-#include "lib/discovery/discovery.h"
+#include "fuzz/fuzz_support.h"
 #include "platform/services.h"
 #include "platform/sim/capture_console.h"
 #include "platform/sim/ioreg_dump.h"
@@ -20,10 +17,7 @@ namespace {
 
 using namespace berth;
 
-[[noreturn]] void fail(const char* what) {
-  std::fprintf(stderr, "ioreg_fuzzer: %s\n", what);
-  std::abort();
-}
+[[noreturn]] void fail(const char* what) { fuzz::fail("ioreg_fuzzer", what); }
 
 bool same_value(const PropertyValue& a, const PropertyValue& b) {
   return a.kind == b.kind && a.has_8bit_text == b.has_8bit_text && a.text == b.text && a.bytes == b.bytes &&
@@ -52,26 +46,12 @@ void check_machine_file(const sim::RegistryModel& model) {
     if (!same_entry(model.roots[i], back.roots[i])) fail("machine file reads back as another registry");
 }
 
-// Each input is a new machine: the tables must not hand the handles of the last
-// input's registry back to this one.
-void forget_last_scan() {
-  std::memset(gIOPCIDevList, 0, sizeof gIOPCIDevList);
-  std::memset(gCandidateM91xxDeviceList, 0, sizeof gCandidateM91xxDeviceList);
-  std::memset(gCandidateFL1100DeviceList, 0, sizeof gCandidateFL1100DeviceList);
-  gIOPCIDevCnt = gCandidateM91xxDevCnt = gCandidateFL1100DevCnt = 0;
-}
-
 void check_scan(sim::RegistryModel model) {
-  forget_last_scan();
   sim::SimRegistry registry(std::move(model));
   sim::CaptureConsole console;
   sim::MemorySystemLog log;
   const ScopedServices installed(Services{&registry, &console, &log});
-  std::uint32_t docks = 0;
-  if (scan_for_devices(&docks) != kIOReturnSuccess) fail("scan failed");
-  const auto& counts = registry.counts();
-  if (counts.iterators_held() != 0 || counts.tables_held() != 0) fail("scan kept an iterator or a property table");
-  if (counts.bad_releases != 0 || counts.unheld_uses != 0) fail("scan used a handle it did not hold");
+  fuzz::scan_and_check("ioreg_fuzzer", registry.counts(), true);
 }
 
 }  // namespace

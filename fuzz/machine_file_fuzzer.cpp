@@ -3,13 +3,10 @@
 // exception, a crash or unbounded work; a machine that loads must scan and give back
 // every iterator and property table it took.
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <string_view>
 
-#include "lib/discovery/discovery.h"
+#include "fuzz/fuzz_support.h"
 #include "platform/services.h"
 #include "platform/sim/capture_console.h"
 #include "platform/sim/machine_file.h"
@@ -19,11 +16,6 @@
 namespace {
 
 using namespace berth;
-
-[[noreturn]] void fail(const char* what) {
-  std::fprintf(stderr, "machine_file_fuzzer: %s\n", what);
-  std::abort();
-}
 
 // A persistent flash writes its image back when the machine goes: an input must not
 // make the fuzzer overwrite a file of its choosing.
@@ -35,24 +27,11 @@ void never_persist(sim::json& doc) {
       service["flash"].erase("persist");
 }
 
-// Each input is a new machine: the tables must not hand the handles of the last
-// input's registry back to this one.
-void forget_last_scan() {
-  std::memset(gIOPCIDevList, 0, sizeof gIOPCIDevList);
-  std::memset(gCandidateM91xxDeviceList, 0, sizeof gCandidateM91xxDeviceList);
-  std::memset(gCandidateFL1100DeviceList, 0, sizeof gCandidateFL1100DeviceList);
-  gIOPCIDevCnt = gCandidateM91xxDevCnt = gCandidateFL1100DevCnt = 0;
-}
-
 void check_scan(sim::SimMachine& machine) {
-  forget_last_scan();
   sim::CaptureConsole console;
   sim::MemorySystemLog log;
   const ScopedServices installed(machine.services(Services{nullptr, &console, &log}));
-  std::uint32_t docks = 0;
-  scan_for_devices(&docks);
-  const auto& counts = machine.registry().counts();
-  if (counts.iterators_held() != 0 || counts.tables_held() != 0) fail("scan kept an iterator or a property table");
+  fuzz::scan_and_check("machine_file_fuzzer", machine.registry().counts(), false);
 }
 
 }  // namespace
@@ -67,7 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     sim::SimMachine machine(file);
     check_scan(machine);
   } catch (const sim::MachineFileError& error) {
-    if (std::string_view(error.what()).empty()) fail("an error without a message");
+    if (std::string_view(error.what()).empty()) fuzz::fail("machine_file_fuzzer", "an error without a message");
   }
   return 0;
 }

@@ -1,7 +1,9 @@
 #pragma once
 // What the discovery tests share: registry entries for controllers, their ports and
-// disks, and a scan that must succeed.
+// disks, the BSD units of a dock's ports, and a scan that must succeed.
 #include <gtest/gtest.h>
+
+#include <vector>
 
 #include "lib/discovery/discovery.h"
 #include "tests/support/machine_builder.h"
@@ -20,6 +22,14 @@ inline json usb_port(std::int64_t number, json children) {
 // A SATA port entry, steering the walk by its name ("PRT0").
 inline json ahci_port(const std::string& name, json children = json::array()) {
   return entry(name, "AppleAHCIPort", json::array(), std::move(children));
+}
+
+// The BSD units of a dock's ports.
+template <std::size_t N>
+std::vector<std::uint32_t> units(const sDiskInfo (&ports)[N]) {
+  std::vector<std::uint32_t> result;
+  for (const sDiskInfo& port : ports) result.push_back(port.bsd_unit);
+  return result;
 }
 
 // Scans the installed machine, which must succeed, and gives the dock count.

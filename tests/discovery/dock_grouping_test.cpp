@@ -11,13 +11,6 @@ json usb_controller(json ports, PciIdentity id = kUSBController) { return pci_de
 json sata_controller(json ports) { return pci_device("sata", kDockSATA, std::move(ports)); }
 json disk_on_port(std::int64_t number, std::int64_t unit) { return usb_port(number, json::array({media(unit)})); }
 
-template <std::size_t N>
-std::vector<std::uint32_t> units(const sDiskInfo (&ports)[N]) {
-  std::vector<std::uint32_t> result;
-  for (const sDiskInfo& port : ports) result.push_back(port.bsd_unit);
-  return result;
-}
-
 TEST(DockGrouping, TypeTenDockWithUsbAndEsataDisks) {
   auto sim = SimFixture::from_file("dock-type10.json");
   ASSERT_EQ(scan_docks(), 1u);

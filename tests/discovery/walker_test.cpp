@@ -1,6 +1,7 @@
 // The scan driver, the walker and the diagnostics shared by every pass: walk order,
 // registry failures (a scan never stops half-way for an entry, only for a failed
-// matching) and the clipping of diagnostics lines to the terminal width.
+// matching), the clipping of diagnostics lines to the terminal width, and the
+// terminal asked for its width once per scan, not once for every entry walked.
 #include "lib/discovery/diagnostics.h"
 #include "lib/discovery/registry_walker.h"
 #include "tests/discovery/discovery_test_support.h"
@@ -144,6 +145,30 @@ TEST(ScanFailures, EmptyMachineScansToNothing) {
   auto sim = SimFixture::from_json("{}");
   EXPECT_EQ(scan_docks(), 0u);
   EXPECT_EQ(gIOPCIDevCnt + gCandidateM91xxDevCnt + gCandidateFL1100DevCnt, 0u);
+}
+
+class CountingTerminal final : public ConsolePort {
+ public:
+  void write(Stream, std::string_view) override {}
+  std::optional<std::uint32_t> terminal_columns(Stream) override {
+    ++asked;
+    return 80;
+  }
+  std::size_t asked = 0;
+};
+
+TEST(ScanCost, TheTerminalIsAskedForItsWidthOncePerScan) {
+  json roots = json::array();
+  for (std::uint32_t i = 0; i < 200; ++i) roots.push_back(pci_device("dev", {0x1000, i}));
+  auto sim = SimFixture::from_json(machine(roots));
+  CountingTerminal terminal;
+  Services ports = services();
+  ports.console = &terminal;
+  const ScopedServices installed(ports);
+  for (const std::size_t scans : {1u, 2u}) {
+    scan_docks();
+    EXPECT_EQ(terminal.asked, scans);
+  }
 }
 
 }  // namespace

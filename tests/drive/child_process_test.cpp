@@ -1,14 +1,18 @@
-// The tools' process groups: what a tool starts ends with it on a time-out and when
-// the program running it is interrupted; the run loop keeps turning while a tool runs;
-// and one deadline bounds a whole identification.
+// The POSIX processes backend with real child processes: the time limit and
+// termination (taking what the tool started with it, also when the program running it
+// is interrupted), an output closed early, the child's environment, and nothing left
+// behind; the run loop keeps turning while a tool runs, and one deadline bounds a whole
+// identification. Prompt exit and a large output drained while waiting are checked
+// through the drive tools (ACaddyDriveFillsItsRecord..., ALargeReportIsReadWhole).
 #include <gtest/gtest.h>
-
 #include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
+#include <filesystem>
 #include <fstream>
 #include <thread>
 
@@ -18,9 +22,13 @@
 #include "platform/services.h"
 #include "platform/sim/capture_console.h"
 #include "platform/sim/sim_run_loop.h"
+#include "tests/drive/drive_test_support.h"
 
 namespace berth {
 namespace {
+
+using testing::seconds_since;
+using Clock = std::chrono::steady_clock;
 
 const std::string kShell = "/bin/sh";
 
@@ -39,17 +47,6 @@ bool ended(pid_t pid) {
 const std::vector<std::string> kStartsASleep{"-c", "sleep 30 & echo $!; wait"};
 
 pid_t first_number(const std::string& text) { return static_cast<pid_t>(std::atoi(text.c_str())); }
-
-TEST(ToolGroups, ATimedOutToolTakesWhatItStartedWithIt) {
-  PosixProcesses processes;
-  auto task = processes.launch(kShell, kStartsASleep);
-  ASSERT_TRUE(task);
-  EXPECT_FALSE(task->wait_for_exit(0.3));
-  task->terminate();
-  const pid_t sleeper = first_number(task->read_output());
-  ASSERT_GT(sleeper, 0);
-  EXPECT_TRUE(ended(sleeper));
-}
 
 // A program that runs a tool and is then interrupted (a child of this test, which
 // reports the tool's sleep through a pipe).
@@ -125,6 +122,69 @@ TEST_F(ToolTest, OneDeadlineEndsAWholeIdentification) {
   const std::string& err = console.err();
   EXPECT_GE(std::count(err.begin(), err.end(), '\n'), 3);
   EXPECT_TRUE(err.starts_with("/bin/sh not run: drive identification is out of time\n")) << err;
+}
+
+std::unique_ptr<Task> shell(PosixProcesses& processes, const std::string& script) {
+  const std::vector<std::string> arguments{"-c", script};
+  return processes.launch(kShell, arguments);
+}
+
+std::size_t open_descriptors() {
+  const std::filesystem::directory_iterator fds("/proc/self/fd");
+  return static_cast<std::size_t>(std::distance(begin(fds), end(fds)));
+}
+
+TEST(PosixProcesses, AHangingProgramTimesOutAtTheLimitAndIsTerminatedWithWhatItStarted) {
+  PosixProcesses processes;
+  auto task = processes.launch(kShell, kStartsASleep);
+  ASSERT_TRUE(task);
+  const auto start = Clock::now();
+  EXPECT_FALSE(task->wait_for_exit(0.3));
+  const double waited = seconds_since(start);
+  EXPECT_GE(waited, 0.29);
+  EXPECT_LT(waited, 1.5);
+  EXPECT_TRUE(task->is_running());
+  task->terminate();
+  EXPECT_FALSE(task->is_running());
+  EXPECT_LT(seconds_since(start), 2.0);
+  const pid_t sleeper = first_number(task->read_output());
+  ASSERT_GT(sleeper, 0);
+  EXPECT_TRUE(ended(sleeper));
+}
+
+TEST(PosixProcesses, AProgramThatClosesItsOutputEarlyStillRunsUntilItEnds) {
+  PosixProcesses processes;
+  auto task = shell(processes, "exec >&-; sleep 0.3");
+  ASSERT_TRUE(task);
+  EXPECT_FALSE(task->wait_for_exit(0.1));
+  EXPECT_TRUE(task->wait_for_exit(5.0));
+  EXPECT_EQ(processes.launch("/nonexistent/diskutil", {}), nullptr) << "a program that cannot be started: no task";
+}
+
+TEST(PosixProcesses, ChildrenGetTheExtraEnvironmentAndNoTerminalInput) {
+  PosixProcesses processes({"BERTH_TEST_VALUE=from the sim"});
+  auto task = shell(processes, "printf '%s|' \"$BERTH_TEST_VALUE\"; cat");
+  ASSERT_TRUE(task);
+  ASSERT_TRUE(task->wait_for_exit(5.0));
+  EXPECT_EQ(task->read_output(), "from the sim|");
+}
+
+TEST(PosixProcesses, NoZombieAndNoDescriptorIsLeftBehind) {
+  PosixProcesses processes;
+  const std::size_t before = open_descriptors();
+  {
+    auto ended = shell(processes, "true");
+    auto running = shell(processes, "exec sleep 30");
+    auto ignored = shell(processes, "trap '' TERM; echo armed; while :; do sleep 0.05; done");
+    ASSERT_TRUE(ended && running && ignored);
+    ASSERT_TRUE(ended->wait_for_exit(5.0));
+    // Wait until the trap is set before the task is destroyed.
+    const auto start = Clock::now();
+    while (ignored->read_output().empty() && seconds_since(start) < 5) ignored->wait_for_exit(0.01);
+  }  // destroying a running task terminates it, killing it when it ignores the request
+  int status = 0;
+  EXPECT_TRUE(::waitpid(-1, &status, WNOHANG) < 0 && errno == ECHILD) << "a child is left";
+  EXPECT_EQ(open_descriptors(), before);
 }
 
 }  // namespace

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "lib/discovery/discovery.h"
+#include "tests/discovery/discovery_test_support.h"
 #include "tests/ioreg/dump_support.h"
 
 namespace berth {
@@ -18,6 +18,8 @@ namespace {
 using testing::DumpMachine;
 using testing::mac_pro6_with_dock;
 using testing::read_dump;
+using testing::scan_docks;
+using testing::units;
 
 constexpr const char* kMacBookPro = "MacBookPro11,3.txt";
 constexpr const char* kMacPro4 = "MacPro4,1.txt";
@@ -90,15 +92,9 @@ std::vector<std::string> thunderbolt_records() {
   return records;
 }
 
-std::uint32_t scan() {
-  std::uint32_t docks = 99;
-  EXPECT_EQ(scan_for_devices(&docks), kIOReturnSuccess);
-  return docks;
-}
-
 TEST(RealDumps, MacBookProHasItsPciDevicesAndThunderboltBridgesWithoutGuidsAndNoDock) {
   DumpMachine dump(read_dump(kMacBookPro));
-  EXPECT_EQ(scan(), 0u);
+  EXPECT_EQ(scan_docks(), 0u);
   EXPECT_EQ(pci_table(), kMacBookProPci);
   EXPECT_EQ(gCandidateM91xxDevCnt, kMacBookProPci.size());
   EXPECT_EQ(gCandidateFL1100DevCnt, kMacBookProPci.size());
@@ -107,14 +103,14 @@ TEST(RealDumps, MacBookProHasItsPciDevicesAndThunderboltBridgesWithoutGuidsAndNo
 
 TEST(RealDumps, OlderMacProHasItsPciDevicesNoThunderboltAndNoDock) {
   DumpMachine dump(read_dump(kMacPro4));
-  EXPECT_EQ(scan(), 0u);
+  EXPECT_EQ(scan_docks(), 0u);
   EXPECT_EQ(pci_table(), kMacPro4Pci);
   EXPECT_TRUE(thunderbolt_records().empty());
 }
 
 TEST(RealDumps, MacProThunderboltRecordsCarryTheGuidsOfTheDumpAsLittleEndianHalves) {
   DumpMachine dump(read_dump(kMacPro6));
-  EXPECT_EQ(scan(), 0u);
+  EXPECT_EQ(scan_docks(), 0u);
   EXPECT_EQ(pci_table(), kMacPro6Pci);
   // "Tunnel Endpoint GUID" = <c0b80e0001000b00> on the first UPS0 (8086:1513), and
   // <b0dfc40402000100> on the second UPS0, an 8086:1549 that is not one of the
@@ -127,7 +123,7 @@ TEST(RealDumps, MacProThunderboltRecordsCarryTheGuidsOfTheDumpAsLittleEndianHalv
 
 TEST(RealDumps, MacProBuiltInFl1100FindsItsDiskAndTheTunnelledSataControllerIsNotWalked) {
   DumpMachine dump(read_dump(kMacPro6));
-  ASSERT_EQ(scan(), 0u);
+  ASSERT_EQ(scan_docks(), 0u);
   // XHC1 (1B73:1100, record 4) holds "Seagate Backup+ SL Media" with "BSD Unit" = 4 and
   // no "PortNum" on the way, so the disk is filed under port 0.
   const sCandidateFL1100Dev& usb = gCandidateFL1100DeviceList[4];
@@ -144,7 +140,7 @@ TEST(RealDumps, MacProBuiltInFl1100FindsItsDiskAndTheTunnelledSataControllerIsNo
 TEST(RealDumps, DumpsWithoutAWalkedControllerRecordNoDisk) {
   for (const char* name : {kMacBookPro, kMacPro4}) {
     DumpMachine dump(read_dump(name));
-    ASSERT_EQ(scan(), 0u);
+    ASSERT_EQ(scan_docks(), 0u);
     for (std::uint32_t i = 0; i < gIOPCIDevCnt; ++i) {
       EXPECT_EQ(gCandidateFL1100DeviceList[i].has_disk[0] | gCandidateFL1100DeviceList[i].idxDisk, 0u) << name << i;
       EXPECT_EQ(gCandidateM91xxDeviceList[i].has_disk[0] | gCandidateM91xxDeviceList[i].idxDisk, 0u) << name << i;
@@ -170,7 +166,7 @@ std::string mac_pro4_with_dock_identities() {
 
 TEST(RealDumps, SataWalkOnRealPortsFilesTheDiskUnderPortZeroUntilPrt2) {
   DumpMachine dump(mac_pro4_with_dock_identities());
-  ASSERT_EQ(scan(), 0u);
+  ASSERT_EQ(scan_docks(), 0u);
   // SAT1's ports are PRID (a DVD drive without a medium), SECD (an SSD, unit 0), then
   // PRT2: no PRT0 or PRT1 steers the index, so both models land on port 0, the last
   // one stays, the SSD's unit is recorded, and PRT2 ends the walk.
@@ -184,7 +180,7 @@ TEST(RealDumps, SataWalkOnRealPortsFilesTheDiskUnderPortZeroUntilPrt2) {
 
 TEST(RealDumps, UsbWalkOnRealHubsFilesDisksByPortNum) {
   DumpMachine dump(mac_pro4_with_dock_identities());
-  ASSERT_EQ(scan(), 0u);
+  ASSERT_EQ(scan_docks(), 0u);
   // EHC2: "PortNum" 1, 3, 3, 2, then the disk with unit 5 (three entries) goes to
   // port 1; "PortNum" 3, 2, 3 of later devices follow, and the second "PortNum" 2
   // forgets that disk again (its unit stays behind, unflagged).
@@ -207,7 +203,7 @@ TEST(RealDumps, MacBookProDiskOnPort5IsBeyondTheFourPortsAndNotRecorded) {
   testing::set_property(text, "+-o XHC1@14  <class IOPCIDevice", "vendor-id", "<731b0000>");
   testing::set_property(text, "+-o XHC1@14  <class IOPCIDevice", "device-id", "<00110000>");
   DumpMachine dump(text);
-  ASSERT_EQ(scan(), 0u);
+  ASSERT_EQ(scan_docks(), 0u);
   // "PortNum" 4, 8, 12, 3, then 5 above "WD My Passport 0822 Media" (unit 6).
   const sCandidateFL1100Dev& xhc = gCandidateFL1100DeviceList[14];
   EXPECT_EQ(std::vector<std::uint32_t>(xhc.has_disk, xhc.has_disk + 4), (std::vector<std::uint32_t>{0, 0, 0, 0}));
@@ -217,22 +213,16 @@ TEST(RealDumps, MacBookProDiskOnPort5IsBeyondTheFourPortsAndNotRecorded) {
   for (const auto& line : lines) EXPECT_FALSE(line.starts_with("BSD_unit::")) << line;
 }
 
-std::vector<std::uint32_t> usb_units(const sDevice& dock) {
-  std::vector<std::uint32_t> units;
-  for (const auto& port : dock.usb_disk) units.push_back(port.bsd_unit);
-  return units;
-}
-
 TEST(RealDumps, EditedMacProFindsExactlyTheDockBehindTheThunderboltDevice) {
   DumpMachine dump(mac_pro6_with_dock("<7856341206003d00>"));
-  ASSERT_EQ(scan(), 1u);
+  ASSERT_EQ(scan_docks(), 1u);
   const sDeviceSlot& slot = vtr_device_list[0];
   EXPECT_EQ(slot.valid, 1);
   EXPECT_EQ(slot.dev.TB_GUID_high, 0x003D0006u);
   EXPECT_EQ(slot.dev.TB_GUID_low, 0x12345678u);
   EXPECT_EQ(slot.dev.bus_num, 18u);  // XHC1's "pcidebug" = "18:0:0"
   EXPECT_EQ(slot.dev.service_thunderbolt, gIOPCIDevList[3].service);
-  EXPECT_EQ(usb_units(slot.dev), (std::vector<std::uint32_t>{4, 0xFF, 0xFF, 0xFF}));
+  EXPECT_EQ(units(slot.dev.usb_disk), (std::vector<std::uint32_t>{4, 0xFF, 0xFF, 0xFF}));
 }
 
 TEST(RealDumps, EditedMacProDockOfType10TakesTheTunnelledSataControllerWithTheSameGuid) {
@@ -243,15 +233,13 @@ TEST(RealDumps, EditedMacProDockOfType10TakesTheTunnelledSataControllerWithTheSa
   testing::set_property(text, sata, "subsystem-vendor-id", "<b61a0000>");
   testing::set_property(text, sata, "subsystem-id", "<60100000>");
   DumpMachine dump(text);
-  ASSERT_EQ(scan(), 1u);
+  ASSERT_EQ(scan_docks(), 1u);
   const sDevice& dock = vtr_device_list[0].dev;
   EXPECT_EQ(dock.TB_GUID_high, 0x003D000Au);
-  EXPECT_EQ(usb_units(dock), (std::vector<std::uint32_t>{4, 0xFF, 0xFF, 0xFF}));
+  EXPECT_EQ(units(dock.usb_disk), (std::vector<std::uint32_t>{4, 0xFF, 0xFF, 0xFF}));
   // PRT0 holds the disk with unit 1, PRT1 the one with unit 2 (both members of a RAID
   // set whose own unit 3 comes later on each port and is not taken).
-  std::vector<std::uint32_t> sata_units;
-  for (const auto& port : dock.sata_disk) sata_units.push_back(port.bsd_unit);
-  EXPECT_EQ(sata_units, (std::vector<std::uint32_t>{1, 2, 0xFF, 0xFF}));
+  EXPECT_EQ(units(dock.sata_disk), (std::vector<std::uint32_t>{1, 2, 0xFF, 0xFF}));
 }
 
 }  // namespace

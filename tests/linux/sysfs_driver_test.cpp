@@ -1,31 +1,38 @@
 // The register-control driver over a fixture sysfs tree: a regular file stands in for
-// resource5, so every register access lands at its byte offset in the file.
+// resource5, so every register access lands at its byte offset in the file. Then drive
+// identification on the live machine's disks: the listing made from a fixture tree
+// through the unit table, the drive tools given real device nodes, and a missing tool
+// named once.
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
-#include <gtest/gtest.h>
-
 #include <cerrno>
 #include <filesystem>
 
+#include "lib/regctl/drive_identification.h"
+#include "platform/linux/linux_drive_tools.h"
 #include "platform/linux/sysfs_driver.h"
 #include "platform/services.h"
 #include "platform/sim/capture_console.h"
-#include "tests/linux/sysfs_fixture.h"
+#include "platform/sim/sim_resources.h"
+#include "tests/linux/sysfs_tree.h"
 
 namespace berth::linux_host {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::DriverSysfsTree;
 
 constexpr const char* kDock = "0000:05:00.0";
 constexpr std::uint64_t kBar = 0x800;
 
 class SysfsDriverTest : public ::testing::Test {
  protected:
-  SysfsDriverTest() : device_dir_(tree_.add_function(kDock, kBar)) {}
+  // The dock's SATA controller, 1B21:0612 with subsystem 1AB6:1060, and a zeroed BAR5.
+  SysfsDriverTest() : device_dir_(tree_.pci({}, 5, 0, 0x1B210612, 0x010601, -1, 0x1AB61060)) {
+    tree_.write(device_dir_ / "resource5", std::string(kBar, '\0'));
+  }
 
   // Opens the first service; the connection, or 0 after a refusal.
   io_connect_t open(SysfsDriver& driver) {
@@ -45,7 +52,7 @@ class SysfsDriverTest : public ::testing::Test {
 
   sim::CaptureConsole console_;
   ScopedServices installed_{Services{.console = &console_}};
-  DriverSysfsTree tree_;
+  testing::SysfsTree tree_;
   fs::path device_dir_;
   SysfsDriver driver_{tree_.root(), {kDock}};
 };
@@ -58,7 +65,7 @@ TEST_F(SysfsDriverTest, RegistersAreTheBar5BytesLittleEndian) {
   EXPECT_EQ(call(driver_, connection, 7, {0x20}, out), kIOReturnSuccess);
   EXPECT_EQ(out, std::vector<std::uint64_t>{0xDEADBEEF});
   EXPECT_EQ(call(driver_, connection, 8, {kBar - 4, 0x11223344}, out), kIOReturnSuccess);
-  EXPECT_EQ(tree_.read(device_dir_ / "resource5").substr(kBar - 4), "\x44\x33\x22\x11");
+  EXPECT_EQ(testing::read_file(device_dir_ / "resource5").substr(kBar - 4), "\x44\x33\x22\x11");
   EXPECT_EQ(driver_.service_close(connection), kIOReturnSuccess);
   EXPECT_EQ(driver_.open_connections(), 0u);
   EXPECT_NE(call(driver_, connection, 7, {0x20}, out), kIOReturnSuccess);  // closed
@@ -67,7 +74,7 @@ TEST_F(SysfsDriverTest, RegistersAreTheBar5BytesLittleEndian) {
 TEST_F(SysfsDriverTest, OffsetsOutsideTheBarOrMisalignedAreRefusedAndTouchNothing) {
   const io_connect_t connection = open(driver_);
   ASSERT_NE(connection, 0u) << console_.err();
-  const std::string before = tree_.read(device_dir_ / "resource5");
+  const std::string before = testing::read_file(device_dir_ / "resource5");
   const std::uint64_t offsets[] = {kBar - 2, kBar, kBar + 4, 2, std::uint64_t{1} << 40, ~std::uint64_t{0}};
   for (const std::uint64_t offset : offsets) {
     SCOPED_TRACE(offset);
@@ -76,7 +83,7 @@ TEST_F(SysfsDriverTest, OffsetsOutsideTheBarOrMisalignedAreRefusedAndTouchNothin
     EXPECT_TRUE(out.empty());
     EXPECT_NE(call(driver_, connection, 8, {offset, 0xFFFFFFFF}, out), kIOReturnSuccess);
   }
-  EXPECT_EQ(tree_.read(device_dir_ / "resource5"), before);
+  EXPECT_EQ(testing::read_file(device_dir_ / "resource5"), before);
 }
 
 TEST_F(SysfsDriverTest, IdentityComesFromTheAddressAndConfig) {
@@ -149,7 +156,7 @@ TEST_F(SysfsDriverTest, EachRefusalHasItsOwnCause) {
     SCOPED_TRACE(c.error);
     fs::remove_all(tree_.root() / "kernel");
     fs::remove(device_dir_ / "driver");
-    if (c.lockdown) tree_.write("kernel/security/lockdown", c.lockdown);
+    if (c.lockdown) tree_.write(tree_.root() / "kernel/security/lockdown", c.lockdown);
     if (c.driver) fs::create_directory_symlink(tree_.root() / "bus/pci/drivers" / c.driver, device_dir_ / "driver");
     AccessFacts facts{.error = c.error, .euid = c.euid};
     gather_kernel_facts(tree_.root(), device_dir_, facts);
@@ -161,6 +168,77 @@ TEST_F(SysfsDriverTest, EachRefusalHasItsOwnCause) {
     EXPECT_EQ(driver.last_refusal(), Refusal::no_such_function) << function;
   }
   EXPECT_EQ(decide_refusal({.resource_is_attribute = false, .error = EACCES, .euid = 1000}), Refusal::not_an_attribute);
+}
+
+constexpr const char* kDiskUtility = "/usr/sbin/diskutil";
+
+// Records what would have been started.
+struct RecordingProcesses final : ProcessesPort {
+  std::vector<std::string> launched;
+  std::unique_ptr<Task> launch(const std::string& path, std::span<const std::string> arguments) override {
+    std::string line = path;
+    for (const auto& argument : arguments) line += " " + argument;
+    launched.push_back(line);
+    return nullptr;
+  }
+};
+
+class DriveToolsTest : public ::testing::Test {
+ protected:
+  // Whole disks with their sizes in 512-byte sectors; loop0 is unused (no medium), zram0 has no unit.
+  DriveToolsTest() {
+    for (const auto& [name, sectors] : {std::pair{"sda", "976773168"}, {"sdc", "3907029168"}, {"sdl", "2048"},
+                                        {"loop0", "0"}, {"nvme0n1", "2048"}, {"zram0", "2048"}})
+      tree_.write(tree_.root() / "block" / name / "size", std::string(sectors) + "\n");
+  }
+  std::string listing() { return tools_.launch(kDiskUtility, std::vector<std::string>{"list"})->read_output(); }
+
+  testing::SysfsTree tree_;
+  RecordingProcesses children_;
+  LinuxDriveTools tools_{tree_.root(), kDiskUtility, children_};
+};
+
+TEST_F(DriveToolsTest, TheListingNamesEveryWholeDiskWithAMediumByItsUnit) {
+  const std::string text = listing();
+  EXPECT_TRUE(children_.launched.empty());  // answered without a child process
+  for (const char* name : {"/dev/disk0 (sda", "/dev/disk2 (sdc", "/dev/disk11 (sdl", "/dev/disk224 (nvme0n1"})
+    EXPECT_NE(text.find(name), std::string::npos) << name << " in\n" << text;
+  EXPECT_EQ(text.find("disk128"), std::string::npos) << text;
+  EXPECT_EQ(text.find("zram"), std::string::npos) << text;
+  EXPECT_LT(text.find("/dev/disk2 "), text.find("/dev/disk11 "));  // in unit order
+  EXPECT_NE(text.find("*2.0 TB"), std::string::npos) << text;
+}
+
+TEST_F(DriveToolsTest, DriveToolsGetTheRealDeviceNode) {
+  const struct {
+    std::vector<std::string> arguments;
+    const char* launched;  // null: refused without starting anything
+  } cases[] = {{{"/dev/disk2"}, "/res/Mervo /dev/sdc"},
+               {{"/dev/disk2s1"}, "/res/Mervo /dev/sdc1"},
+               {{"/dev/disk224"}, "/res/Mervo /dev/nvme0n1"},
+               {{"--help"}, "/res/Mervo --help"},
+               {{"/dev/disk255"}, nullptr},
+               {{"/dev/disk2x"}, nullptr}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.arguments[0]);
+    children_.launched.clear();
+    tools_.launch("/res/Mervo", c.arguments);
+    EXPECT_EQ(children_.launched, c.launched ? std::vector<std::string>{c.launched} : std::vector<std::string>{});
+  }
+}
+
+TEST_F(DriveToolsTest, MissingDriveToolsAreNamedOnceAndNoneRuns) {
+  sim::CaptureConsole console;
+  sim::SimResources resources;  // its directory holds no drive tool
+  resources.set_default_resource_directory("/opt/berthline/resources");
+  ScopedServices installed(Services{.console = &console, .resources = &resources, .processes = &tools_});
+  Old_Txxx_Nodes = kNoNodesYet;
+  EXPECT_EQ(scan_disk_node(0), 0u);
+  EXPECT_EQ(gExaminedDisks, (1u << 2) | (1u << 11));
+  EXPECT_TRUE(children_.launched.empty());
+  EXPECT_EQ(console.err(),
+            "drive identification: the drive tools \"Mervo_ltr\" and \"Mervo\" are missing (looked in "
+            "/opt/berthline/resources); no drive is identified\n");
 }
 
 }  // namespace

@@ -1,9 +1,6 @@
 #include "tests/linux/sysfs_tree.h"
 
 #include <cstdio>
-#include <cstdlib>
-#include <fstream>
-#include <stdexcept>
 
 namespace berth::testing {
 namespace {
@@ -43,22 +40,6 @@ fs::path hub_port(const fs::path& hub, unsigned port) {
 
 }  // namespace
 
-SysfsTree::SysfsTree() {
-  std::string pattern = (fs::temp_directory_path() / "berth-sysfs-XXXXXX").string();
-  if (!::mkdtemp(pattern.data())) throw std::runtime_error("cannot make a temporary directory");
-  root_ = pattern;
-}
-
-SysfsTree::~SysfsTree() {
-  std::error_code ignored;
-  fs::remove_all(root_, ignored);
-}
-
-void SysfsTree::write(const fs::path& file, const std::string& content) const {
-  fs::create_directories(file.parent_path());
-  std::ofstream(file, std::ios::binary) << content;
-}
-
 void SysfsTree::link(const fs::path& link, const fs::path& target) const {
   fs::create_directories(link.parent_path());
   fs::create_symlink(target.lexically_relative(link.parent_path()), link);
@@ -67,12 +48,12 @@ void SysfsTree::link(const fs::path& link, const fs::path& target) const {
 fs::path SysfsTree::pci(const fs::path& parent, unsigned bus, unsigned device, std::uint32_t vendor_device,
                         std::uint32_t class_code, int secondary, std::uint32_t subsystem) {
   const std::string address = text("0000:%02x:%02x.0", bus, device);
-  const fs::path dir = (parent.empty() ? root_ / "devices/pci0000:00" : parent) / address;
+  const fs::path dir = (parent.empty() ? root() / "devices/pci0000:00" : parent) / address;
   write(dir / "config", config_bytes(vendor_device, class_code, secondary, subsystem));
   write(dir / "vendor", text("0x%04x\n", vendor_device >> 16));
   write(dir / "device", text("0x%04x\n", vendor_device & 0xFFFF));
   write(dir / "class", text("0x%06x\n", class_code));
-  link(root_ / "bus/pci/devices" / address, dir);
+  link(root() / "bus/pci/devices" / address, dir);
   return dir;
 }
 
@@ -82,13 +63,13 @@ void SysfsTree::thunderbolt_device(const fs::path& nhi, unsigned domain, const s
   const fs::path dir = nhi / ("domain" + std::to_string(domain)) / name;
   write(dir / "authorized", std::to_string(authorized) + "\n");
   write(dir / "unique_id", unique_id + "\n");
-  link(root_ / "bus/thunderbolt/devices" / name, dir);
+  link(root() / "bus/thunderbolt/devices" / name, dir);
 }
 
 fs::path SysfsTree::ata_port(const fs::path& controller, unsigned ata, unsigned port_no) {
   const std::string name = "ata" + std::to_string(ata);
   write(controller / name / "ata_port" / name / "port_no", std::to_string(port_no) + "\n");
-  link(root_ / "class/ata_port" / name, controller / name / "ata_port" / name);
+  link(root() / "class/ata_port" / name, controller / name / "ata_port" / name);
   return controller / name;
 }
 

@@ -1,22 +1,22 @@
 #pragma once
 // Sysfs trees in a temporary directory, laid out as the kernel lays them out: PCI
-// functions nested under devices/pci0000:00 with bus/pci/devices links, Thunderbolt
+// functions nested under devices/pci0000:00 with bus/pci/devices links (and their
+// 64-byte config, all an unprivileged reader gets), Thunderbolt
 // devices under their NHI's domainN with bus/thunderbolt/devices links, libata ports
 // with class/ata_port links, USB root hubs with peer links, disks under SCSI devices.
 #include <cstdint>
 #include <filesystem>
 #include <string>
 
+#include "tests/support/temp_dir.h"
+
 namespace berth::testing {
 
 namespace fs = std::filesystem;
 
-class SysfsTree {  // removed with everything in it at the end
+class SysfsTree : public TempDir {
  public:
-  SysfsTree();
-  ~SysfsTree();
-  SysfsTree(const SysfsTree&) = delete;
-  const fs::path& root() const { return root_; }
+  const fs::path& root() const { return path(); }
 
   // A function below parent's directory (pci0000:00 when empty); a bridge when secondary >= 0.
   fs::path pci(const fs::path& parent, unsigned bus, unsigned device, std::uint32_t vendor_device,
@@ -27,11 +27,8 @@ class SysfsTree {  // removed with everything in it at the end
   fs::path root_hub(const fs::path& controller, unsigned bus, unsigned speed_mbits, unsigned ports);
   fs::path usb_device(const fs::path& hub, unsigned port) const;  // what is plugged into a root-hub port
   void disk(const fs::path& dir, const std::string& name, unsigned partitions = 0);
-  void write(const fs::path& file, const std::string& text) const;
+  void write(const fs::path& file, const std::string& text) const { write_file(file, text); }
   void link(const fs::path& link, const fs::path& target) const;  // relative, as the kernel's are
-
- private:
-  fs::path root_;
 };
 
 // A Thunderbolt host controller (upstream bridge at `bus`, NHI with domainN, two

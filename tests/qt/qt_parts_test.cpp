@@ -2,7 +2,10 @@
 // only as scheduled, tasks in order, runs that end on their condition or time limit);
 // titles laid out on one line as the model describes them; a window of the interface
 // file placed from its frame (measured from the bottom left) with its controls; and
-// the model's alerts as modal message boxes giving the answer of the button pressed.
+// the model's alerts as modal message boxes giving the answer of the button pressed;
+// and the berthline-utility program itself: its command line, and where no display or
+// system tray can show it, saying so, printing the status menu exactly as `berthctl
+// menu` does, and exiting normally.
 #include <QAbstractButton>
 #include <QApplication>
 #include <QFontMetricsF>
@@ -13,18 +16,21 @@
 #include <QScreen>
 #include <QTest>
 #include <QTimer>
+#include <gtest/gtest.h>
 
 #include <vector>
 
-#include <gtest/gtest.h>
-
 #include "app/qt/alert_box.h"
+#include "app/qt/program_options.h"
 #include "app/qt/qt_run_loop.h"
 #include "app/qt/title_layout.h"
 #include "app/qt/window_view.h"
+#include "tests/support/run_berthctl.h"
+#include "tests/support/temp_dir.h"
 
 namespace berth::qt {
 namespace {
+using testing::CommandResult;
 
 TEST(QtRunLoop, TimersFireNoSoonerThanAskedAndOnlyAsScheduled) {
   QtRunLoop loop;
@@ -218,6 +224,51 @@ TEST(AlertBox, EachWayOfClosingGivesItsAnswer) {
       {"escape, three buttons", {"T", "M", "Yes", "No", "Later"}, escape, app::kAlertAlternateReturn},
   };
   for (const auto& c : cases) EXPECT_EQ(answer(c.alert, c.act), c.expected) << c.name;
+}
+
+// The program with this process's environment less the display variables, plus `extra`.
+CommandResult run(const std::vector<std::string>& args, const std::string& extra = "QT_QPA_PLATFORM") {
+  return testing::run_program(BERTHLINE_UTILITY_PATH, args, {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", extra});
+}
+
+TEST(ProgramOptions, TakesAMachineFileAndTheSyslogSwitchAndRejectsTheRest) {
+  const ProgramOptions options = parse_program_options({"--machine", "m.json", "--syslog"});
+  EXPECT_EQ(options.machine.path, "m.json");
+  EXPECT_TRUE(options.syslog_to_stderr);
+  EXPECT_TRUE(options.error.empty());
+  EXPECT_EQ(parse_program_options({"--machine=x.json"}).machine.path, "x.json");
+  EXPECT_TRUE(parse_program_options({"-h"}).help);
+  EXPECT_EQ(parse_program_options({"--machine"}).error, "--machine needs a value");
+  EXPECT_EQ(parse_program_options({"--machine", "a", "--machine", "b"}).error, "--machine is given twice");
+  EXPECT_EQ(parse_program_options({"scan"}).error, "unknown argument \"scan\"");
+}
+
+TEST(ProgramWithoutDisplay, PrintsTheStatusMenuAsBerthctlDoes) {
+  const CommandResult program = run({"--demo"});
+  const CommandResult berthctl = testing::run_berthctl({"menu"});
+  EXPECT_EQ(program.exit_status, 0) << program.err;
+  EXPECT_NE(program.err.find("no display"), std::string::npos) << program.err;
+  EXPECT_EQ(program.out, berthctl.out);
+  EXPECT_NE(program.out.find("port 2: Travel"), std::string::npos) << program.out;
+}
+
+TEST(ProgramWithoutSystemTray, SaysSoAndPrintsTheMenuOfItsMachineFile) {
+  const testing::TempDir dir;
+  const CommandResult program = run({"--machine", dir.write("empty.json", "{}")}, "QT_QPA_PLATFORM=offscreen");
+  EXPECT_EQ(program.exit_status, 0) << program.err;
+  EXPECT_NE(program.err.find("the status menu would show"), std::string::npos) << program.err;
+  EXPECT_NE(program.out.find("Found no Vantrel Berthlines."), std::string::npos) << program.out;
+  EXPECT_NE(program.out.find("Quit Vantrel Berthline Utility"), std::string::npos) << program.out;
+}
+
+TEST(ProgramCommandLine, ABadMachineFileOrArgumentIsOneClearLineAndStatusTwo) {
+  const CommandResult missing = run({"--machine", "/nonexistent/machine.json"});
+  EXPECT_EQ(missing.exit_status, 2);
+  EXPECT_NE(missing.err.find("/nonexistent/machine.json"), std::string::npos) << missing.err;
+  const CommandResult wrong = run({"--frobnicate"});
+  EXPECT_EQ(wrong.exit_status, 2);
+  EXPECT_NE(wrong.err.find("usage: berthline-utility"), std::string::npos);
+  EXPECT_EQ(run({"--help"}).exit_status, 0);
 }
 
 }  // namespace
