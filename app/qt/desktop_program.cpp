@@ -118,6 +118,7 @@ int run(const ProgramOptions& options, const Services& base, int& argc, char** a
     return 1;
   }
   const auto machine = machine::Machine::open(options.machine, host);
+  if (machine->is_demo()) say("running the built-in demo machine, not a dock of this computer");
   desktop::DesktopResources resources(host.program, host.resources);
   Services ports = machine->services(base);
   ports.resources = &resources;
