@@ -8,7 +8,8 @@
 #include <bit>
 #include <cerrno>
 #include <string>
-#include <utility>
+
+#include "platform/posix/unique_fd.h"
 
 namespace berth::linux_host {
 namespace {
@@ -19,15 +20,6 @@ std::uint32_t from_little_endian(std::uint32_t value) {
   if constexpr (std::endian::native == std::endian::big) return __builtin_bswap32(value);
   return value;
 }
-
-// A descriptor closed when the scope ends, unless handed over.
-struct Descriptor {
-  int fd = -1;
-  ~Descriptor() {
-    if (fd >= 0) ::close(fd);
-  }
-  int release() { return std::exchange(fd, -1); }
-};
 
 }  // namespace
 
@@ -56,16 +48,16 @@ kern_return_t BarMapping::write32(std::uint64_t offset, std::uint32_t value) {
 
 MapResult map_resource(const std::filesystem::path& device_dir, const char* name) {
   MapResult result;
-  const Descriptor dir{::open(device_dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
-  if (dir.fd < 0) {
+  const UniqueFd dir(::open(device_dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (dir.get() < 0) {
     result.error = errno;
     return result;
   }
   // First a handle that opens nothing (a link is taken as itself), to see what the name
   // is; then the same file, and no other, for access.
-  const Descriptor place{::openat(dir.fd, name, O_PATH | O_NOFOLLOW | O_CLOEXEC)};
+  const UniqueFd place(::openat(dir.get(), name, O_PATH | O_NOFOLLOW | O_CLOEXEC));
   struct stat status {};
-  if (place.fd < 0 || ::fstat(place.fd, &status) != 0) {
+  if (place.get() < 0 || ::fstat(place.get(), &status) != 0) {
     result.error = errno;
     return result;
   }
@@ -73,8 +65,8 @@ MapResult map_resource(const std::filesystem::path& device_dir, const char* name
     result.attribute = false;
     return result;
   }
-  Descriptor file{::open(("/proc/self/fd/" + std::to_string(place.fd)).c_str(), O_RDWR | O_CLOEXEC)};
-  if (file.fd < 0) {
+  UniqueFd file(::open(("/proc/self/fd/" + std::to_string(place.get())).c_str(), O_RDWR | O_CLOEXEC));
+  if (file.get() < 0) {
     result.error = errno;
     return result;
   }
@@ -83,7 +75,7 @@ MapResult map_resource(const std::filesystem::path& device_dir, const char* name
     return result;
   }
   const auto length = static_cast<std::size_t>(status.st_size);
-  void* base = ::mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_SHARED, file.fd, 0);
+  void* base = ::mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_SHARED, file.get(), 0);
   if (base == MAP_FAILED) {
     result.error = errno;
     return result;

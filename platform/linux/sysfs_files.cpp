@@ -8,22 +8,10 @@
 #include <cerrno>
 #include <charconv>
 
+#include "platform/posix/unique_fd.h"
+
 namespace berth::linux_host {
 namespace {
-
-class Descriptor {
- public:
-  explicit Descriptor(int fd) : fd_(fd) {}
-  ~Descriptor() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  Descriptor(const Descriptor&) = delete;
-  Descriptor& operator=(const Descriptor&) = delete;
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-};
 
 std::string_view trimmed(std::string_view text) {
   constexpr std::string_view kBlanks = " \t\r\n";
@@ -36,7 +24,7 @@ std::string_view trimmed(std::string_view text) {
 
 std::optional<std::string> read_attribute(const fs::path& file, std::size_t max_bytes) {
   // O_NONBLOCK: opening a FIFO for reading must not wait for a writer.
-  const Descriptor fd(::open(file.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+  const UniqueFd fd(::open(file.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
   if (fd.get() < 0) return std::nullopt;
   struct stat info {};
   if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;

@@ -9,22 +9,10 @@
 #include <cstdint>
 #include <cstring>
 
+#include "platform/posix/unique_fd.h"
+
 namespace berth {
 namespace {
-
-class FileDescriptor {
- public:
-  explicit FileDescriptor(int fd) : fd_(fd) {}
-  ~FileDescriptor() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  FileDescriptor(const FileDescriptor&) = delete;
-  FileDescriptor& operator=(const FileDescriptor&) = delete;
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-};
 
 [[noreturn]] void fail_errno(const char* what) { throw InputFileError(std::string(what) + ": " + std::strerror(errno)); }
 
@@ -44,7 +32,7 @@ std::string too_big(std::size_t size, std::size_t max_bytes) {
 
 std::string read_input_file(const std::filesystem::path& path, std::size_t max_bytes) {
   // O_NONBLOCK: opening a FIFO for reading would otherwise wait for a writer.
-  const FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+  const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
   if (fd.get() < 0) fail_errno("cannot open the file");
   struct stat status {};
   if (::fstat(fd.get(), &status) != 0) fail_errno("cannot read the file");

@@ -41,25 +41,6 @@ int milliseconds_until(Clock::time_point deadline) {
 
 }  // namespace
 
-UniqueFd& UniqueFd::operator=(UniqueFd&& other) noexcept {
-  if (this != &other) {
-    reset();
-    fd_ = other.release();
-  }
-  return *this;
-}
-
-int UniqueFd::release() {
-  const int fd = fd_;
-  fd_ = -1;
-  return fd;
-}
-
-void UniqueFd::reset() {
-  if (fd_ >= 0) ::close(fd_);
-  fd_ = -1;
-}
-
 PosixTask::PosixTask(pid_t pid, UniqueFd output)
     : pid_(pid), output_fd_(std::move(output)), process_fd_(open_process_fd(pid)) {
   remember_child_group(pid_);

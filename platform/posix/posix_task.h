@@ -7,29 +7,10 @@
 #include <cstddef>
 #include <string>
 
+#include "platform/posix/unique_fd.h"
 #include "platform/processes_port.h"
 
 namespace berth {
-
-// A file descriptor that is closed when its owner goes.
-class UniqueFd {
- public:
-  UniqueFd() = default;
-  explicit UniqueFd(int fd) : fd_(fd) {}
-  UniqueFd(UniqueFd&& other) noexcept : fd_(other.release()) {}
-  UniqueFd& operator=(UniqueFd&& other) noexcept;
-  UniqueFd(const UniqueFd&) = delete;
-  UniqueFd& operator=(const UniqueFd&) = delete;
-  ~UniqueFd() { reset(); }
-
-  int get() const { return fd_; }
-  bool valid() const { return fd_ >= 0; }
-  int release();
-  void reset();
-
- private:
-  int fd_ = -1;
-};
 
 class PosixTask final : public Task {
  public:
