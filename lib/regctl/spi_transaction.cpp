@@ -9,13 +9,18 @@ namespace {
 
 constexpr std::uint32_t kStartBit = 0x10;
 
+// The controller answers a running command with the word less its start bit and a finished
+// one with anything else. The word read back exactly as written, start bit and all, is no
+// answer: a register that merely holds what it was given (a stalled controller, or a plain
+// file standing in for BAR5) has not taken the command, and treating it as done would hand
+// the caller stale data as a result.
 kern_return_t wait_for_completion(io_connect_t connect, std::uint32_t word) {
   const std::uint32_t running = word & ~kStartBit;
   for (std::uint32_t poll = 0; poll < kSpiCompletionPolls; ++poll) {
     std::uint32_t value = 0;
     const kern_return_t status = window_read_data(connect, &value);
     if (status != kIOReturnSuccess) return status;
-    if (value != running) return kIOReturnSuccess;
+    if (value != running && value != word) return kIOReturnSuccess;
   }
   err_printf("SPI command %08X did not complete after %u polls\n", word, kSpiCompletionPolls);
   return kIOReturnTimeout;
