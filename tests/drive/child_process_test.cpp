@@ -1,9 +1,6 @@
-// The POSIX processes backend with real child processes: the time limit and
-// termination (taking what the tool started with it, also when the program running it
-// is interrupted), an output closed early, the child's environment, and nothing left
-// behind, in the process table or in the temporary directory; the run loop keeps
-// turning while a tool runs, and one deadline bounds a whole identification. Prompt
-// exit and a large output drained while waiting are checked through the drive tools.
+// The tools as real child processes: terminated with what they started at the time
+// limit or when the program is interrupted, one deadline for a whole identification,
+// and nothing left behind (prompt ends and large outputs: through the drive tools).
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -31,8 +28,7 @@ using testing::seconds_since;
 const std::string kShell = "/bin/sh";
 
 std::unique_ptr<Task> shell(ProcessesPort& processes, const std::string& script) {
-  const std::vector<std::string> arguments{"-c", script};
-  return processes.launch(kShell, arguments);
+  return processes.launch(kShell, std::vector<std::string>{"-c", script});
 }
 
 // The shell prints the pid of a sleep it started in the background, then waits.
@@ -116,14 +112,11 @@ TEST(PosixProcesses, AHangingProgramTimesOutAtTheLimitAndIsTerminatedWithWhatItS
   PosixProcesses processes;
   auto task = shell(processes, kStartsASleep);
   ASSERT_TRUE(task);
-  const auto start = std::chrono::steady_clock::now();
+  // The wait's own timing is checked through the drive tools.
   EXPECT_FALSE(task->wait_for_exit(0.3));
-  EXPECT_GE(seconds_since(start), 0.29);
-  EXPECT_LT(seconds_since(start), 1.5);
   EXPECT_TRUE(task->is_running());
   task->terminate();
   EXPECT_FALSE(task->is_running());
-  EXPECT_LT(seconds_since(start), 2.0);
   const pid_t sleeper = std::atoi(task->read_output().c_str());
   ASSERT_GT(sleeper, 0);
   EXPECT_TRUE(ended(sleeper));
