@@ -108,20 +108,6 @@ TEST(ToolRuns, TheRunLoopTurnsWhileAToolRunsAndOneDeadlineEndsAWholeIdentificati
   EXPECT_TRUE(err.starts_with("/bin/sh not run: drive identification is out of time\n")) << err;
 }
 
-TEST(PosixProcesses, AHangingProgramTimesOutAtTheLimitAndIsTerminatedWithWhatItStarted) {
-  PosixProcesses processes;
-  auto task = shell(processes, kStartsASleep);
-  ASSERT_TRUE(task);
-  // The wait's own timing is checked through the drive tools.
-  EXPECT_FALSE(task->wait_for_exit(0.3));
-  EXPECT_TRUE(task->is_running());
-  task->terminate();
-  EXPECT_FALSE(task->is_running());
-  const pid_t sleeper = std::atoi(task->read_output().c_str());
-  ASSERT_GT(sleeper, 0);
-  EXPECT_TRUE(ended(sleeper));
-}
-
 TEST(PosixProcesses, ChildrenRunUntilTheyEndWithTheExtraEnvironmentAndNoTerminalInput) {
   PosixProcesses processes({"BERTH_TEST_VALUE=from the sim"});
   auto task = shell(processes, "printf '%s|' \"$BERTH_TEST_VALUE\"; cat; exec >&-; sleep 0.3");
@@ -137,19 +123,30 @@ std::size_t open_descriptors() {
   return static_cast<std::size_t>(std::distance(begin(fds), end(fds)));
 }
 
-TEST(PosixProcesses, NoZombieAndNoDescriptorIsLeftBehind) {
+// A tool that hangs is terminated with what it started (its wait's timing is checked
+// through the drive tools); a task destroyed while it runs is ended, by force if it
+// ignores the request; no zombie and no descriptor is left.
+TEST(PosixProcesses, AHangingToolIsTerminatedWithWhatItStartedAndNothingIsLeftBehind) {
   PosixProcesses processes;
   const std::size_t before = open_descriptors();
   {
-    auto ended = shell(processes, "true");
+    auto hanging = shell(processes, kStartsASleep);
+    auto done = shell(processes, "true");
     auto running = shell(processes, "exec sleep 30");
     auto ignored = shell(processes, "trap '' TERM; echo armed; while :; do sleep 0.05; done");
-    ASSERT_TRUE(ended && running && ignored);
-    ASSERT_TRUE(ended->wait_for_exit(5.0));
+    ASSERT_TRUE(hanging && done && running && ignored);
+    EXPECT_FALSE(hanging->wait_for_exit(0.3));
+    EXPECT_TRUE(hanging->is_running());
+    hanging->terminate();
+    EXPECT_FALSE(hanging->is_running());
+    const pid_t sleeper = std::atoi(hanging->read_output().c_str());
+    ASSERT_GT(sleeper, 0);
+    EXPECT_TRUE(ended(sleeper));
+    ASSERT_TRUE(done->wait_for_exit(5.0));
     // Wait until the trap is set before the task is destroyed.
     const auto start = std::chrono::steady_clock::now();
     while (ignored->read_output().empty() && seconds_since(start) < 5) ignored->wait_for_exit(0.01);
-  }  // destroying a running task terminates it, killing it when it ignores the request
+  }
   int status = 0;
   EXPECT_TRUE(::waitpid(-1, &status, WNOHANG) < 0 && errno == ECHILD) << "a child is left";
   EXPECT_EQ(open_descriptors(), before);

@@ -61,11 +61,6 @@ class DriveMachine {
   DriveMachine& drive(std::uint32_t unit, const Report& report = {}, const std::string& media = "Vantrel Zel Caddy") {
     return disk(unit, media).reports(unit, quick_answer(report.marker), report.text());
   }
-  // Replaces the listing (by default, every disk added).
-  DriveMachine& listing(json answer) {
-    listing_ = std::move(answer);
-    return *this;
-  }
   json tools() const { return {{"diskutil_list", listing_}, {"reports", reports_}}; }
   std::string text() const { return json{{"disks", disks_}, {"tools", tools()}}.dump(); }
 
