@@ -14,53 +14,52 @@ namespace {
 
 using namespace berth::testing;
 
-// One first call of drive identification per case: the records written and their
-// fields, the node count, the full-report runs (two passes, so two per drive) and
-// whether the tm478 tool ran.
+// One first call of drive identification per case: the fields of the records written,
+// whether the tm478 tool ran, the records written, the node count and the full-report
+// runs (two passes, so two per drive).
 TEST_F(DriveTest, WhichDisksBecomeRecordsAndWhatTheyHold) {
   struct Case {
     const char* name;
     DriveMachine machine;
-    std::uint32_t written, nodes;
-    std::size_t full_runs;
     std::vector<json> slots;  // fields expected of slots 0, 1, ...
     bool tm478 = false;
+    std::uint32_t written = 1, nodes = 1;
+    std::size_t full_runs = 2;
   };
-  const json caddy = drive_ports(disk(4, "Zel Caddy", "ZC0123456789ABCDEF", 38));
   const std::string id15 = key_line("id", 15, "12345678");  // A: 6 from 17 = 345678; B: 8 from 15
   const auto family = [](const Report& report) { return DriveMachine().drive(6, report, "VantrelZel Forte"); };
   const auto kind = [](std::uint32_t dev_kind, std::uint32_t location, std::uint32_t product, std::uint32_t id,
                        const char* model) {
-    return json{{"dev_kind", dev_kind}, {"dev_num", location}, {"fun_num", location}, {"TB_GUID_high", product},
-                {"TB_GUID_low", id}, {"sata", drive_ports(disk(6, model, "ZC0123456789ABCDEF", 38))}};
+    return json{{"valid", 1}, {"is_drive_product", 1}, {"bus_num", 6}, {"service", 255}, {"service_thunderbolt", 255},
+                {"isGUIDValid", 1}, {"disk_cnt", 1}, {"bios_ver", "ZC1.05.0012B"}, {"dev_kind", dev_kind},
+                {"dev_num", location}, {"fun_num", location}, {"TB_GUID_high", product}, {"TB_GUID_low", id},
+                {"sata", drive_ports(disk(6, model, "ZC0123456789ABCDEF", 38))}};
   };
   Report large;  // more than a megabyte before the keys: the values come from the report's very end
   large.matching = large.matching + " " + large.marker + "\n" + std::string(1'500'000, '.') + "\n" + large.matching;
   const Case cases[] = {
-      {"a Caddy drive", DriveMachine().drive(4), 1, 1, 2,
-       {{{"valid", 1}, {"is_drive_product", 1}, {"bus_num", 4}, {"service", 255}, {"service_thunderbolt", 255},
-         {"isGUIDValid", 1}, {"disk_cnt", 1}, {"bios_ver", "ZC1.05.0012B"}, {"sata", caddy}}}},
-      {"tm6721 Caddy", family({}), 1, 1, 2, {kind(3, 2, 9, 0x0A1B2C3D, "Zel Caddy")}},
-      {"tm6721 Forte", family({.matching = "Matching - 2"}), 1, 1, 2, {kind(3, 2, 0, 0x0A1B2C3D, "Zel Forte")}},
-      {"tm478 Forte: identifier A", family({.marker = "tm478", .matching = "Matching - 2", .id_line = id15}), 1, 1, 2,
+      {"tm6721 Caddy", family({}), {kind(3, 2, 9, 0x0A1B2C3D, "Zel Caddy")}},
+      {"tm6721 Forte", family({.matching = "Matching - 2"}), {kind(3, 2, 0, 0x0A1B2C3D, "Zel Forte")}},
+      {"tm478 Forte: identifier A", family({.marker = "tm478", .matching = "Matching - 2", .id_line = id15}),
        {kind(2, 1, 0, 0x345678, "Zel Forte")}, true},
-      {"tm478 Caddy 5: identifier A", family({.marker = "tm478", .matching = "Matching - 5", .id_line = id15}), 1, 1,
-       2, {kind(2, 1, 9, 0x345678, "Zel Caddy")}, true},
-      {"tm478 Caddy 7: identifier B", family({.marker = "tm478", .matching = "Matching - 7", .id_line = id15}), 1, 1,
-       2, {kind(2, 1, 9, 0x12345678, "Zel Caddy")}, true},
+      {"tm478 Caddy 5: identifier A", family({.marker = "tm478", .matching = "Matching - 5", .id_line = id15}),
+       {kind(2, 1, 9, 0x345678, "Zel Caddy")}, true},
+      {"tm478 Caddy 7: identifier B", family({.marker = "tm478", .matching = "Matching - 7", .id_line = id15}),
+       {kind(2, 1, 9, 0x12345678, "Zel Caddy")}, true},
+      {"a large report is read whole", family(large), {kind(3, 2, 9, 0x0A1B2C3D, "Zel Caddy")}},
       {"reports without keys or cut short give empty and zero fields",
        DriveMachine()
            .disk(4, "Vantrel Zel Caddy")
            .reports(4, quick_answer("tm6721"), "Matching - 6 tm6721\nVersion   : V1")
            .disk(5, "Vantrel Zel Caddy")
            .reports(5, quick_answer("tm6721"), "tm6721 Matching"),
-       2, 2, 4,
        {{{"bios_ver", "V1"}, {"TB_GUID_low", 0}, {"sata", drive_ports(disk(4, "Zel Caddy"))}},
-        {{"bios_ver", ""}, {"sata", drive_ports(disk(5, "Zel Forte"))}}}},
+        {{"bios_ver", ""}, {"sata", drive_ports(disk(5, "Zel Forte"))}}},
+       false, 2, 2, 4},
       // Disk 3's tools would answer for a drive, but its media name names no product.
       {"disks that are not the maker's are neither queried nor written",
-       DriveMachine().disk(2, "Generic Flash Media").drive(3, {}, "Vantrel Zel"), 0, 2, 0,
-       {{{"valid", 0}, {"bus_num", 0}}}},
+       DriveMachine().disk(2, "Generic Flash Media").drive(3, {}, "Vantrel Zel"), {{{"valid", 0}, {"bus_num", 0}}},
+       false, 0, 2, 0},
       // Disk 5 counts through its quick match and takes slot 0 without a record.
       {"a quick match without matching takes no slot, a full report without marker writes no record",
        DriveMachine()
@@ -69,13 +68,12 @@ TEST_F(DriveTest, WhichDisksBecomeRecordsAndWhatTheyHold) {
            .disk(5, "Vantrel Zel Caddy")
            .reports(5, quick_answer("tm6721"), "Matching, no family")
            .drive(6, {.serial = "THIRD-DRIVE-000001"}),
-       2, 3, 4,
        {{{"valid", 0}, {"bus_num", 5}, {"is_drive_product", 0}},
-        {{"valid", 1}, {"sata", drive_ports(disk(6, "Zel Caddy", "THIRD-DRIVE-000001", 38))}}}},
-      {"a large report is read whole", DriveMachine().drive(4, large), 1, 1, 2,
-       {{{"bios_ver", "ZC1.05.0012B"}, {"sata", caddy}}}},
+        {{"valid", 1}, {"sata", drive_ports(disk(6, "Zel Caddy", "THIRD-DRIVE-000001", 38))}}},
+       false, 2, 3, 4},
+      // With disk 1 unlisted, disk 12 would count twice if it were taken for disk 1.
       {"the system disk is never examined and disk12 does not count as disk1",
-       DriveMachine().drive(0).disk(12, "Generic Flash Media"), 0, 1, 0, {}},
+       DriveMachine().drive(0).disk(12, "Generic Flash Media"), {}, false, 0, 1, 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
