@@ -3,8 +3,10 @@
 // the drive tools, machines read from ioreg dumps, the register tools on machine files
 // whose flash persists between runs (so that one command programs what the next one
 // dumps), and the usage errors. In the expected texts "..." stands for any text, $D for
-// the test's own directory, $M for tests/machines and $I for the ioreg dumps.
+// the test's own directory and $M for tests/machines.
 #include <gtest/gtest.h>
+
+#include <sstream>
 
 #include "lib/regctl/spi_flash.h"
 #include "tests/ioreg/dump_support.h"
@@ -25,12 +27,6 @@ struct Invocation {
   std::string err = "";
 };
 
-std::string replace_all(std::string text, const std::string& from, const std::string& to) {
-  for (auto at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
-    text.replace(at, from.size(), to);
-  return text;
-}
-
 // Whether text is the pattern, "..." in it standing for any text.
 bool matches(std::string_view text, std::string_view pattern) {
   const auto gap = pattern.find("...");
@@ -49,18 +45,18 @@ bool matches(std::string_view text, std::string_view pattern) {
 
 class Berthctl : public ::testing::Test {
  protected:
-  std::string expand(const std::string& text) const {
-    return replace_all(replace_all(replace_all(text, "$D", dir.path().string()), "$M", machines_dir().string()), "$I",
-                       dumps_dir());
+  std::string expand(std::string text) const {
+    for (const auto& [from, to] : {std::pair<std::string, std::string>{"$D", dir.path()}, {"$M", machines_dir()}})
+      for (auto at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
+        text.replace(at, from.size(), to);
+    return text;
   }
   void expect(const std::vector<Invocation>& runs) const {
     for (const Invocation& run : runs) {
       SCOPED_TRACE(run.args);
       std::vector<std::string> args;
-      for (std::size_t at = 0, end = 0; at < run.args.size(); at = end + 1) {
-        end = std::min(run.args.find(' ', at), run.args.size());
-        args.push_back(expand(run.args.substr(at, end - at)));
-      }
+      std::istringstream words(run.args);
+      for (std::string word; words >> word;) args.push_back(expand(word));
       const CommandResult result = run_berthctl(args);
       EXPECT_EQ(result.exit_status, run.status) << result.err;
       EXPECT_TRUE(matches(result.out, expand(run.out))) << result.out;
@@ -85,91 +81,48 @@ TEST_F(Berthctl, ScanMenuAndEject) {
   const std::string volumes = "--machine $M/app-dock10-volumes.json ";
   expect({
       {"scan --json", 0,
-       R"(...{"status":"0x00000000","count":1,"docks":[{"slot":0,"valid":1,"dev_kind":1,"type":10,)"
+       R"({"status":"0x00000000","count":1,"docks":[{"slot":0,"valid":1,"dev_kind":1,"type":10,)"
        R"("tb_guid_high":"0x003D000A","tb_guid_low":"0x12345678","bus_num":133,"usb":[{"bsd_unit":255,"media_type":""},)"
-       R"({"bsd_unit":3,"media_type":""},{"bsd_unit":255,"media_type":""},{"bsd_unit":255,"media_type":""}],)"
-       R"("sata":[{"bsd_unit":255},{"bsd_unit":5},{"bsd_unit":255},{"bsd_unit":255}]}],"tables":{"pci":9,)"
-       R"("sata_candidates":9,"usb_candidates":9,"thunderbolt":[{"index":5,"is_guid_valid":1,)"
-       R"("tb_guid_high":"0x003D000A","tb_guid_low":"0x12345678","subtree":17}]}})" "\n"},
+       R"(...],"sata":[{"bsd_unit":255},{"bsd_unit":5},...],"tables":{"pci":9,"sata_candidates":9,"usb_candidates":9,)"
+       R"("thunderbolt":[{"index":5,"is_guid_valid":1,...,"subtree":17}]}})" "\n"},
       {"--machine $M/dock-type10.json scan", 0, "...1 dock...USB port 2:   disk3...eSATA port 2: disk5..."},
       {"--machine $D/cut-text.json scan --json", 0, "...\"media_type\":\"\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\ufffd\"..."},
-      {"--machine /nonexistent/machine.json scan --json", 2, "", "berthctl: /nonexistent/machine.json: cannot open the file: No such file or directory\n"},
       {"--machine $D/absent.json menu", 2, "", "berthctl: $D/absent.json: cannot open the file: No such file or directory\n"},
       {"frobnicate", 2, "", "berthctl: unknown command \"frobnicate\"\nusage: berthctl ..."},
       {"scan --bogus", 2, "", "berthctl: unexpected argument \"--bogus\"\nusage: berthctl ..."},
       {"--machine", 2, "", "berthctl: --machine needs a value\nusage: berthctl ..."},
+      {"--machine x.json --ioreg y.txt scan", 2, "", "berthctl: --machine, --ioreg, --sysfs and --demo each name the machine; give one\n..."},
       {volumes + "menu --json", 0,
        R"({"items":[{"separator":false,"title":"","tag":"0x000003FF","enabled":true,"action":"ibac_ejectVolumes:",)"
-       R"("tooltip":"Eject all volumes","attributed":[{"image":"unit_1"},)"
-       R"({"text":" Eject all volumes ","size":14.0,"baseline":5.0},{"image":"eject"}]},{"separator":true},)"
-       R"(...{"text":"      ","size":14.0},{"image":"eject_USB"}]},)"
-       R"({"separator":false,"title":"      port 1","tag":"0x00000100","enabled":false,)"
-       R"("tooltip":"Eject volumes on USB port 1"},{"separator":false,"title":"      port 2: Photos",)"
-       R"("tag":"0x00000101","enabled":true,"action":"ibac_ejectVolumes:","tooltip":"Eject volumes on USB port 2"},)"
-       R"(...{"separator":true},{"separator":false,"title":"Quit Vantrel Berthline Utility",)"
-       R"("tag":"0x55500AAA","enabled":true,"action":"ibac_func_Quit:"}]})" "\n"},
-      {"menu --json", 0, R"(..."title":"      port 1","tag":"0x00000100","enabled":false,...)"
-                         R"("      port 2: Travel"...      port 2: Archive"...)"},
+       R"("tooltip":"Eject all volumes","attributed":[{"image":"unit_1"},{"text":" Eject all volumes ","size":14.0,)"
+       R"("baseline":5.0},{"image":"eject"}]},{"separator":true},...,"title":"      port 2: Photos",...)"},
       // A refused volume: the eject fails (1), and the alert names who holds it.
       {volumes + "eject --tag 0x101 --json", 1,
        R"({"unmounted":["/Volumes/Travel"],"alerts":[{"title":"Vantrel Berthline Utility",)"
        R"("message":"Failed to eject volume:Photos","button":"Confirm",)"
        R"("informative":"The volume is in use by sleep (pid 4242)."}],)"
        R"("status_item_enabled":true,"progress_visible":false})" "\n"},
-      // EFI is never ejected.
-      {volumes + "eject --tag 0x8FF --json", 0, R"({"unmounted":["/Volumes/Archive"],"alerts":[{...All volumes ejected...}],...)"},
       {volumes + "eject --tag 0x201", 0,
        "unmounted /Volumes/Archive\nalert \"Vantrel Berthline Utility\": All volumes ejected. [Confirm]\n"
        "status item enabled, progress window hidden\n"},
       {volumes + "eject --tag 0x100 --json", 2, "", "...no enabled item of the status menu has the tag..."},
-      {volumes + "eject --tag 0x12345 --json", 2, "", "...no enabled item of the status menu has the tag..."},
-      {volumes + "eject --tag 256 --json", 2, "", "...no enabled item of the status menu has the tag..."},
       {volumes + "eject --tag port2", 2, "", "berthctl: --tag needs a number such as 0x101, found \"port2\"\n..."},
       {volumes + "eject", 2, "", "berthctl: ...usage: berthctl ..."},
-  });
-}
-
-TEST_F(Berthctl, DriverScan) {
-  dir.write("drives-only.json", R"({
-    "disks": [{"bsd": "disk4", "media_name": "Vantrel_ZelCaddy"}],
-    "tools": {"diskutil_list": "/dev/disk4 (external, physical):\n",
-              "reports": {"/dev/disk4": {"ltr": "Matching tm478", "full": "Matching - 8 tm478"}}}})");
-  expect({
       // The demo machine's dock and one drive of each product family, found by running the tools.
       {"driver-scan --json", 0,
-       R"(...{"status":"0x00000000","count":3,"examined":["disk3","disk5","disk6","disk7"],"records":[{"slot":0,"valid":1,"dev_kind":1,"is_drive_product":0,)"
-       R"("bus_num":134,"dev_num":0,"fun_num":0,"vid":"0x1B21","did":"0x0612","sub_vid":"0x1AB6","sub_did":"0x1060",)"
-       R"("spi_flash_id":"0x001330EF","bios_ver":"V1.0.20-R06","disk_cnt":1,"is_guid_valid":1,)"
-       R"("tb_guid_high":"0x003D000A",...{"model":"Vantrel Archive 4TB","serial":"VA4T00123","bsd_unit":5,"info_d":0},)"
-       R"(...{"slot":1,"valid":1,"dev_kind":3,"is_drive_product":1,"bus_num":6,...,"tb_guid_high":"0x00000009",)"
-       R"("tb_guid_low":"0x5A3C19E0","sata":[{"model":"Zel Caddy","serial":"ZC2406110000420017","bsd_unit":6,)"
-       R"("info_d":36},...{"slot":2,"valid":1,"dev_kind":2,"is_drive_product":1,"bus_num":7,"dev_num":1,...)"
-       R"("bios_ver":"ZF2.01.0003A",...,"tb_guid_high":"0x00000000","tb_guid_low":"0x0010F0A7",)"
-       R"("sata":[{"model":"Zel Forte",...)"},
+       R"({"status":"0x00000000","count":3,"examined":["disk3","disk5","disk6","disk7"],"records":[{"slot":0,"valid":1,)"
+       R"("dev_kind":1,"is_drive_product":0,"bus_num":134,"dev_num":0,"fun_num":0,"vid":"0x1B21","did":"0x0612",)"
+       R"("sub_vid":"0x1AB6","sub_did":"0x1060","spi_flash_id":"0x001330EF","bios_ver":"V1.0.20-R06","disk_cnt":1,)"
+       R"(...{"slot":1,...,"sata":[{"model":"Zel Caddy","serial":"ZC2406110000420017","bsd_unit":6,"info_d":36},...)"},
       {"driver-scan", 0, "...3 records...slot 0: dock at 134:0:0...slot 1: Zel Caddy on disk6...slot 2: Zel Forte on disk7..."},
-      {"--machine $D/drives-only.json driver-scan --json", 0, "...\"count\":1,...\"model\":\"Zel Caddy\"...\"bsd_unit\":4..."},
   });
 }
 
 TEST_F(Berthctl, MachinesFromIoregDumps) {
-  const std::string whole = read_dump("MacBookPro11,3.txt");
-  dir.write("cut.txt", whole.substr(0, whole.find("<8680") + 5));  // in the first "vendor-id"
   // The Mac Pro with the bridge above its FL1100 made the Thunderbolt device of a dock of type 10.
   dir.write("dock.txt", mac_pro6_with_dock("<785634120a003d00>"));
   expect({
-      {"--ioreg $I/MacPro6,1.txt scan --json", 0,
-       R"(...{"status":"0x00000000","count":0,"docks":[],"tables":{"pci":72,)"
-       R"(...{"index":19,"is_guid_valid":1,"tb_guid_high":"0x000B0001","tb_guid_low":"0x000EB8C0",...)"},
-      {"--ioreg $D/cut.txt scan", 2, "", "berthctl: $D/cut.txt: line 912: data without its closing \">\"\n"},
-      {"--ioreg $D/none.txt scan", 2, "", "berthctl: $D/none.txt: cannot open the file: No such file or directory\n"},
-      {"--machine x.json --ioreg y.txt scan", 2, "", "berthctl: --machine, --ioreg, --sysfs and --demo each name the machine; give one\n..."},
-      {"ioreg-to-machine", 2, "", "berthctl: ioreg-to-machine takes one dump file (and --out FILE)\n..."},
-      {"ioreg-to-machine $I/MacPro4,1.txt --json", 2, "", "berthctl: ioreg-to-machine takes one dump file...\n..."},
-      // The disk with unit 4 is on USB port 1, but a dump has no volumes to name or eject.
-      {"--ioreg $D/dock.txt menu --json", 0,
-       R"({"items":[{"separator":false,"title":"","tag":"0x000003FF","enabled":false,...)"
-       R"("title":"      port 1","tag":"0x00000100","enabled":false,...)"
-       R"("title":"      port 2","tag":"0x00000201","enabled":false,...)"},
+      {"ioreg-to-machine $D/dock.txt --json", 2, "", "berthctl: ioreg-to-machine takes one dump file (and --out FILE)\n..."},
       {"ioreg-to-machine $D/dock.txt --out $D/dock.json", 0, ""},
   });
   // The machine file written from the dump scans as the dump does, dock record included.
@@ -179,64 +132,52 @@ TEST_F(Berthctl, MachinesFromIoregDumps) {
   EXPECT_EQ(run_berthctl({"ioreg-to-machine", dir / "dock.txt"}).out, read_file(dir / "dock.json"));
 }
 
+// The register tools each make only the driver calls they need: a stuck SPI engine
+// troubles only the flash commands, and a trace shows the calls one by one.
 TEST_F(Berthctl, RegisterTools) {
-  controller("plain.json");
   controller("unopenable.json", json::object(), {{"open_status", "0xE00002C5"}});
-  // An SPI engine that never finishes: only flash commands notice.
   controller("spi-stuck.json", json::object(), {{"faults", {{"stuck_command", true}}}});
   controller("clock-held.json", json::object(), {{"i2c", {{{"address", "0x23"}, {"hold_scl", true}}}}});
-  controller("3c.json", {{"fill", "0x3C"}, {"image", "3c.bin"}}, {{"bus", 205}});
-  controller("bad.json", json::object(), {{"did", "0x1FFFF"}});
-  const std::string led_trace =
-      "trace sel=0 in= out= status=0x00000000\ntrace sel=10 in= out=0x1b21,0x612 status=0x00000000\n"
-      "trace sel=0 in= out= status=0x00000000\ntrace sel=8 in=0xa8,0x220 out= status=0x00000000\n"
-      "trace sel=7 in=0xac out=0x0 status=0x00000000\ntrace sel=8 in=0xac,0x1 out= status=0x00000000\n";
   const std::string m = "--machine $D/";
   expect({
       {"flash id --json", 0, R"({"spi_flash_id":"0x001330EF"})" "\n"},
       {"flash version --json --service 0", 0, R"({"bios_ver":"V1.0.20-R06"})" "\n"},
-      {"--trace flash id", 0, "spi_flash_id 0x001330EF\n", "...trace sel=7 in=0xac out=0x1330ef status..."},
-      {"--trace led off --port 0", 0, "led off --port 0: status 0x00000000\n", led_trace},
+      {"--trace led off --port 0", 0, "led off --port 0: status 0x00000000\n",
+       "trace sel=0 in= out= status=0x00000000\ntrace sel=10 in= out=0x1b21,0x612 status=0x00000000\n"
+       "trace sel=0 in= out= status=0x00000000\ntrace sel=8 in=0xa8,0x220 out= status=0x00000000\n"
+       "trace sel=7 in=0xac out=0x0 status=0x00000000\ntrace sel=8 in=0xac,0x1 out= status=0x00000000\n"},
       {"led blink --port 1 --json", 0, R"({"status":"0x00000000","action":"blink","port":1})" "\n"},
-      {"led on --port 2 --json", 1, R"({"status":"0xE0000001","action":"on","port":2})" "\n"},
       {"led on --port -1", 1, "led on --port 4294967295: status 0xe0000001\n"},
-      // The blink flags live in the dock record of one run.
-      {"led unblink --port 0", 1, "led unblink --port 0: status 0xe00002bc\n"},
-      {"gpio dump --json", 0, R"(...{"status":"0x00000000","registers":{"M9182_REG_GPIO_DATA_OUT":"0x00000000",...)",
+      {"gpio dump --json", 0, R"({"status":"0x00000000","registers":{"M9182_REG_GPIO_DATA_OUT":"0x00000000",...)",
        "...M9182_REG_GPIO_PORT_ACTIVE_EN=0\n"},
       {"i2c write 0x23 0xff 1", 0, "i2c write: address 0x23 and 2 bytes acknowledged\n"},
       {"i2c write 0x42 1 2 --json", 1,
        R"({"status":"0xE00002BC","address":"0x42","address_acknowledged":false,"bytes":[{"value":"0x01",)"
-       R"("acknowledged":false},{"value":"0x02","acknowledged":false}],"clock_timeout":false})" "\n",
-       "i2c write: address 0x42 was not acknowledged\ni2c write: byte 1 (0x01) was not acknowledged\n"
-       "i2c write: byte 2 (0x02) was not acknowledged\n"},
+       R"("acknowledged":false},...],"clock_timeout":false})" "\n",
+       "i2c write: address 0x42 was not acknowledged\n...byte 2 (0x02) was not acknowledged\n"},
       {m + "clock-held.json i2c write 0x23 1", 1, "",
-       "i2c: SCL held low, gave up after 1000 reads\n"
-       "i2c write: the clock line stayed low, so the transfer was given up\n"},
-      {m + "unopenable.json led on --port 1", 1, "led on --port 1: status 0xe00002bc\n", "sata_status_LED_on Err2\n"},
+       "...i2c write: the clock line stayed low, so the transfer was given up\n"},
       {m + "unopenable.json flash dump --json", 1, R"({"status":"0xE00002BC"})" "\n", "spi_flash_dump Err2\n"},
-      {m + "spi-stuck.json led on --port 1", 0, "led on --port 1: status 0x00000000\n"},
       {m + "spi-stuck.json i2c write 0x23", 0, "i2c write: address 0x23 and 0 bytes acknowledged\n"},
       {m + "spi-stuck.json flash id", 1, "", "...get_VID_DID_9182_spi_flash Err\n"},
-      {m + "3c.json flash dump", 0, "flash dump: 524288 bytes written to /tmp/dmp_spi_flash_bus205_dev0_fun0\n",
-       "...[3C3C3C3C]\n"},
-      {m + "bad.json flash id", 2, "", "berthctl: ..."},
   });
-  const std::string dumped = "/tmp/dmp_spi_flash_bus205_dev0_fun0";
-  EXPECT_TRUE(read_bytes(dumped) == std::vector<std::uint8_t>(kFlashSize, 0x3C));
-  std::filesystem::remove(dumped);
-  write_bytes(dir / "big.bin", std::vector<std::uint8_t>(kFlashSize + 1, 0));
-  for (const char* args : {"flash program", "flash program --file $D/absent.bin", "flash program --file $D/big.bin",
-                           "flash program --file $D", "flash id --service 1", "flash id --service x", "flash erase",
-                           "flash", "led on --port x", "led on --port 4294967296", "led on", "led glow --port 0", "gpio",
-                           "i2c write 0x80", "i2c write 0x23 0x100"})
+  for (const char* args : {"flash program", "flash program --file $D/absent.bin", "flash program --file $D",
+                           "flash id --service 1", "flash id --service x", "flash erase", "flash", "led on --port x",
+                           "led on --port 4294967296", "led on", "led glow --port 0", "gpio", "i2c write 0x80",
+                           "i2c write 0x23 0x100"})
     expect({{args, 2, "", "berthctl: ..."}});
 }
 
+// The flash persists between runs: what one command programs, the next one dumps.
 TEST_F(Berthctl, FlashProgramThenDump) {
   const auto image = pattern_bytes(kFlashSize, 21);
+  auto changed = image;
+  changed[0x45678] ^= 0x5A;
   write_bytes(dir / "image.bin", image);
+  write_bytes(dir / "changed.bin", changed);
+  write_bytes(dir / "a5.bin", std::vector<std::uint8_t>(0x3000, 0xA5));
   controller("m.json");
+  controller("stuck.json", {{"stuck_zero", {"0x05000"}}, {"busy_polls", 0}, {"image", "stuck.bin"}});
   expect({
       // Not a terminal: a percent line at every tenth.
       {"--machine $D/m.json flash program --file $D/image.bin", 0, "flash program: $D/image.bin programmed and verified\n",
@@ -245,45 +186,16 @@ TEST_F(Berthctl, FlashProgramThenDump) {
        "...sec_cnt = 0000007F, pgs=99\nflash program: 100%\n"},
       {"--machine $D/m.json flash dump --out $D/dump.bin --json", 0,
        R"(...{"status":"0x00000000","file":"$D/dump.bin","bytes":524288})" "\n", "...[...]\n"},
-  });
-  EXPECT_TRUE(read_bytes(dir / "dump.bin") == image);
-  std::filesystem::remove("/tmp/dmp_spi_flash_bus134_dev0_fun0");
-
-  auto changed = image;
-  changed[0x45678] ^= 0x5A;
-  write_bytes(dir / "changed.bin", changed);
-  write_bytes(dir / "short.bin", pattern_bytes(5000, 23));
-  write_bytes(dir / "a5.bin", std::vector<std::uint8_t>(0x3000, 0xA5));
-  controller("zero.json", {{"fill", "0x00"}, {"busy_polls", 0}});
-  controller("unknown.json", {{"id", "0x00134020"}});
-  controller("stuck1234.json", {{"stuck_zero", {"0x01234"}}, {"busy_polls", 0}});
-  controller("stuck5000.json", {{"stuck_zero", {"0x05000"}}, {"busy_polls", 0}});
-  const std::string warn = "WARN: program_whole_9182_spi_flash, read dmp_spi_flash EOF, total_bytes=1388\n";
-  expect({
       {"--machine $D/m.json flash program --file $D/changed.bin --only-changed --json", 0,
        R"(...{"status":"0x00000000","file":"$D/changed.bin","file_bytes":524288,"sectors_programmed":1,"flash_changed":true,"verified":true})" "\n",
-       "...flash program: 100%\n"}});
-  EXPECT_TRUE(read_bytes(dir / "flash.bin") == changed);
-  expect({
-      {"--machine $D/zero.json flash program --file $D/short.bin", 0,
-       "flash program: $D/short.bin programmed and verified; it has 5000 bytes, the flash's last 519288 bytes are left "
-       "erased (0xFF)\n",
-       "..." + warn + "Doing program_whole_9182_spi_flash, sec_cnt = 00000002, pgs=1\n" + warn + "..."},
-      {"--machine $D/unknown.json flash program --file $D/short.bin", 1, "",
-       "...spi_flash_type = 134020h\nFlash type not support, unknown ven id = 20h\n"
-       "program_whole_9182_spi_flash error done\n"
-       "flash program: failed before anything was erased; the flash is left untouched\n"},
-  });
-  // The refused program left the short image as the one before it wrote it.
-  auto expected = pattern_bytes(5000, 23);
-  expected.resize(kFlashSize, 0xFF);
-  EXPECT_TRUE(read_bytes(dir / "flash.bin") == expected);
-  expect({
-      {"--machine $D/stuck1234.json flash program --file $D/a5.bin", 1, "",
-       "...verify failed at 0x01234: the flash holds 0x00, the file 0xA5\n...program it again\n"},
-      {"--machine $D/stuck5000.json flash program --file $D/a5.bin", 1, "",
+       "...flash program: 100%\n"},
+      // The first differing address, here in the erased rest after the file.
+      {"--machine $D/stuck.json flash program --file $D/a5.bin", 1, "",
        "...verify failed at 0x05000: the flash holds 0x00, after the file's end erased 0xFF\n...program it again\n"},
   });
+  EXPECT_TRUE(read_bytes(dir / "dump.bin") == image);
+  EXPECT_TRUE(read_bytes(dir / "flash.bin") == changed);
+  std::filesystem::remove("/tmp/dmp_spi_flash_bus134_dev0_fun0");
 }
 
 }  // namespace

@@ -1,17 +1,12 @@
-// The POSIX processes backend with real child processes: the time limit and
-// termination (taking what the tool started with it, also when the program running it
-// is interrupted), an output closed early, the child's environment, and nothing left
-// behind; the run loop keeps turning while a tool runs, and one deadline bounds a whole
-// identification. Prompt exit and a large output drained while waiting are checked
-// through the drive tools (ACaddyDriveFillsItsRecord..., ALargeReportIsReadWhole).
+// The tools as real child processes: terminated with what they started at the time
+// limit or when the program is interrupted, one deadline for a whole identification,
+// and nothing left behind (prompt ends and large outputs: through the drive tools).
 #include <gtest/gtest.h>
-#include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <thread>
@@ -22,15 +17,22 @@
 #include "platform/services.h"
 #include "platform/sim/capture_console.h"
 #include "platform/sim/sim_run_loop.h"
+#include "platform/sim/sim_tools.h"
 #include "tests/drive/drive_test_support.h"
 
 namespace berth {
 namespace {
 
 using testing::seconds_since;
-using Clock = std::chrono::steady_clock;
 
 const std::string kShell = "/bin/sh";
+
+std::unique_ptr<Task> shell(ProcessesPort& processes, const std::string& script) {
+  return processes.launch(kShell, std::vector<std::string>{"-c", script});
+}
+
+// The shell prints the pid of a sleep it started in the background, then waits.
+const char* const kStartsASleep = "sleep 30 & echo $!; wait";
 
 // Gone, or a zombie that nobody reaps in a container without an init: not running.
 bool ended(pid_t pid) {
@@ -43,38 +45,26 @@ bool ended(pid_t pid) {
   return false;
 }
 
-// The shell prints the pid of a sleep it started in the background, then waits.
-const std::vector<std::string> kStartsASleep{"-c", "sleep 30 & echo $!; wait"};
-
-pid_t first_number(const std::string& text) { return static_cast<pid_t>(std::atoi(text.c_str())); }
-
-// A program that runs a tool and is then interrupted (a child of this test, which
-// reports the tool's sleep through a pipe).
-pid_t interrupted_runner(int report) {
-  const pid_t runner = ::fork();
-  if (runner != 0) return runner;
-  kill_child_groups_on_interrupt();
-  PosixProcesses processes;
-  auto task = processes.launch(kShell, kStartsASleep);
-  if (task) task->wait_for_exit(0.3);
-  const std::string pid = task ? task->read_output() : "0\n";
-  if (::write(report, pid.data(), pid.size()) < 0) ::_exit(3);
-  for (;;) ::pause();
-}
-
 TEST(ToolGroups, AnInterruptedProgramTakesItsToolsWithIt) {
   for (const int signal_number : {SIGINT, SIGTERM, SIGHUP}) {
     SCOPED_TRACE(signal_number);
     int ends[2];
     ASSERT_EQ(::pipe(ends), 0);
-    const pid_t runner = interrupted_runner(ends[1]);
+    const pid_t runner = ::fork();
+    if (runner == 0) {  // runs a tool, reports the tool's sleep and waits to be interrupted
+      kill_child_groups_on_interrupt();
+      PosixProcesses processes;
+      auto task = shell(processes, kStartsASleep);
+      if (task) task->wait_for_exit(0.3);
+      const std::string pid = task ? task->read_output() : "0\n";
+      if (::write(ends[1], pid.data(), pid.size()) < 0) ::_exit(3);
+      for (;;) ::pause();
+    }
     ::close(ends[1]);
-    pollfd watched{ends[0], POLLIN, 0};
-    ASSERT_EQ(::poll(&watched, 1, 10000), 1);
     char text[32] = {};
-    ASSERT_GT(::read(ends[0], text, sizeof text - 1), 0);
+    ASSERT_GT(::read(ends[0], text, sizeof text - 1), 0);  // ends at the runner's end, if it dies
     ::close(ends[0]);
-    const pid_t sleeper = first_number(text);
+    const pid_t sleeper = std::atoi(text);
     ASSERT_GT(sleeper, 0);
     ::kill(runner, signal_number);
     int status = 0;
@@ -85,48 +75,48 @@ TEST(ToolGroups, AnInterruptedProgramTakesItsToolsWithIt) {
   }
 }
 
-struct ToolTest : ::testing::Test {
+TEST(ToolRuns, TheRunLoopTurnsWhileAToolRunsAndOneDeadlineEndsAWholeIdentification) {
   PosixProcesses processes;
   sim::SimRunLoop loop;
   sim::CaptureConsole console;
-  ScopedServices installed{[this] {
+  const ScopedServices installed{[&] {
     Services ports = services();
     ports.processes = &processes;
     ports.run_loop = &loop;
     ports.console = &console;
     return ports;
   }()};
-  void TearDown() override { gToolTimeoutSeconds = kToolTimeoutSeconds; }
-};
-
-TEST_F(ToolTest, TheRunLoopTurnsWhileAToolRuns) {
   bool turned_while_running = false;
   loop.perform([&] { turned_while_running = true; });
-  const std::vector<std::string> arguments{"-c", "sleep 0.3; echo done"};
-  const ToolOutput output = run_tool(kShell, arguments);
+  const ToolOutput output = run_tool(kShell, std::vector<std::string>{"-c", "sleep 0.3; echo done"});
   EXPECT_TRUE(output.finished);
   EXPECT_EQ(output.text, "done\n");
   EXPECT_TRUE(turned_while_running);
-}
 
-TEST_F(ToolTest, OneDeadlineEndsAWholeIdentification) {
+  // Six runs of 0.3 s each would take 1.8 s: the deadline ends them all by 0.5 s, and the
+  // runs it leaves no time for are not started.
   gToolTimeoutSeconds = 0.3;
   const std::vector<std::string> hang{"-c", "exec sleep 30"};
   std::size_t unfinished = 0;
+  const auto start = std::chrono::steady_clock::now();
   {
     const IdentificationDeadline deadline(0.5);
     for (int run = 0; run < 6; ++run) unfinished += !run_tool(kShell, hang).finished;
   }
+  gToolTimeoutSeconds = kToolTimeoutSeconds;
+  EXPECT_LT(seconds_since(start), 1.2);
   EXPECT_EQ(unfinished, 6u);
-  // Two or three runs fit into the deadline; the others are not started.
-  const std::string& err = console.err();
-  EXPECT_GE(std::count(err.begin(), err.end(), '\n'), 3);
-  EXPECT_TRUE(err.starts_with("/bin/sh not run: drive identification is out of time\n")) << err;
+  EXPECT_TRUE(console.err().starts_with("/bin/sh not run: drive identification is out of time\n")) << console.err();
 }
 
-std::unique_ptr<Task> shell(PosixProcesses& processes, const std::string& script) {
-  const std::vector<std::string> arguments{"-c", script};
-  return processes.launch(kShell, arguments);
+TEST(PosixProcesses, ChildrenRunUntilTheyEndWithTheExtraEnvironmentAndNoTerminalInput) {
+  PosixProcesses processes({"BERTH_TEST_VALUE=from the sim"});
+  auto task = shell(processes, "printf '%s|' \"$BERTH_TEST_VALUE\"; cat; exec >&-; sleep 0.3");
+  ASSERT_TRUE(task);
+  EXPECT_FALSE(task->wait_for_exit(0.1)) << "an output closed early is no end";
+  ASSERT_TRUE(task->wait_for_exit(5.0));
+  EXPECT_EQ(task->read_output(), "from the sim|");
+  EXPECT_EQ(processes.launch("/nonexistent/diskutil", {}), nullptr) << "a program that cannot be started: no task";
 }
 
 std::size_t open_descriptors() {
@@ -134,57 +124,46 @@ std::size_t open_descriptors() {
   return static_cast<std::size_t>(std::distance(begin(fds), end(fds)));
 }
 
-TEST(PosixProcesses, AHangingProgramTimesOutAtTheLimitAndIsTerminatedWithWhatItStarted) {
-  PosixProcesses processes;
-  auto task = processes.launch(kShell, kStartsASleep);
-  ASSERT_TRUE(task);
-  const auto start = Clock::now();
-  EXPECT_FALSE(task->wait_for_exit(0.3));
-  const double waited = seconds_since(start);
-  EXPECT_GE(waited, 0.29);
-  EXPECT_LT(waited, 1.5);
-  EXPECT_TRUE(task->is_running());
-  task->terminate();
-  EXPECT_FALSE(task->is_running());
-  EXPECT_LT(seconds_since(start), 2.0);
-  const pid_t sleeper = first_number(task->read_output());
-  ASSERT_GT(sleeper, 0);
-  EXPECT_TRUE(ended(sleeper));
-}
-
-TEST(PosixProcesses, AProgramThatClosesItsOutputEarlyStillRunsUntilItEnds) {
-  PosixProcesses processes;
-  auto task = shell(processes, "exec >&-; sleep 0.3");
-  ASSERT_TRUE(task);
-  EXPECT_FALSE(task->wait_for_exit(0.1));
-  EXPECT_TRUE(task->wait_for_exit(5.0));
-  EXPECT_EQ(processes.launch("/nonexistent/diskutil", {}), nullptr) << "a program that cannot be started: no task";
-}
-
-TEST(PosixProcesses, ChildrenGetTheExtraEnvironmentAndNoTerminalInput) {
-  PosixProcesses processes({"BERTH_TEST_VALUE=from the sim"});
-  auto task = shell(processes, "printf '%s|' \"$BERTH_TEST_VALUE\"; cat");
-  ASSERT_TRUE(task);
-  ASSERT_TRUE(task->wait_for_exit(5.0));
-  EXPECT_EQ(task->read_output(), "from the sim|");
-}
-
-TEST(PosixProcesses, NoZombieAndNoDescriptorIsLeftBehind) {
+// A tool that hangs is terminated with what it started (its wait's timing is checked
+// through the drive tools); a task destroyed while it runs is ended, by force if it
+// ignores the request; no zombie and no descriptor is left.
+TEST(PosixProcesses, AHangingToolIsTerminatedWithWhatItStartedAndNothingIsLeftBehind) {
   PosixProcesses processes;
   const std::size_t before = open_descriptors();
   {
-    auto ended = shell(processes, "true");
+    auto hanging = shell(processes, kStartsASleep);
+    auto done = shell(processes, "true");
     auto running = shell(processes, "exec sleep 30");
     auto ignored = shell(processes, "trap '' TERM; echo armed; while :; do sleep 0.05; done");
-    ASSERT_TRUE(ended && running && ignored);
-    ASSERT_TRUE(ended->wait_for_exit(5.0));
+    ASSERT_TRUE(hanging && done && running && ignored);
+    EXPECT_FALSE(hanging->wait_for_exit(0.3));
+    EXPECT_TRUE(hanging->is_running());
+    hanging->terminate();
+    EXPECT_FALSE(hanging->is_running());
+    const pid_t sleeper = std::atoi(hanging->read_output().c_str());
+    ASSERT_GT(sleeper, 0);
+    EXPECT_TRUE(ended(sleeper));
+    ASSERT_TRUE(done->wait_for_exit(5.0));
     // Wait until the trap is set before the task is destroyed.
-    const auto start = Clock::now();
+    const auto start = std::chrono::steady_clock::now();
     while (ignored->read_output().empty() && seconds_since(start) < 5) ignored->wait_for_exit(0.01);
-  }  // destroying a running task terminates it, killing it when it ignores the request
+  }
   int status = 0;
   EXPECT_TRUE(::waitpid(-1, &status, WNOHANG) < 0 && errno == ECHILD) << "a child is left";
   EXPECT_EQ(open_descriptors(), before);
+}
+
+// A file with a name in the temporary directory would outlive a killed program: every
+// tool process reads the section from a file without one.
+TEST(SimTools, EveryToolReadsTheToolsSectionFromAFileWithoutAName) {
+  const sim::json section = sim::json::parse(R"({"diskutil_list": "/dev/disk4\n"})");
+  sim::SimTools tools(section, "/tools");
+  for (int child = 0; child < 2; ++child) {
+    const auto task = shell(tools.processes(), "cat \"$BERTH_SIM_TOOLS\"");
+    ASSERT_TRUE(task && task->wait_for_exit(10));
+    EXPECT_EQ(sim::json::parse(task->read_output()), section);
+  }
+  EXPECT_FALSE(tools.tools_file().starts_with(std::filesystem::temp_directory_path().string()));
 }
 
 }  // namespace

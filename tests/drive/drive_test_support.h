@@ -1,7 +1,7 @@
 #pragma once
 // What the drive tests share: machines with disks, the disk utility's listing and the
 // drive tools' reports in the machine file's form; the library's globals back at their
-// start values with a short tool time limit; counts of the tool runs seen in the log.
+// start values with a short tool time limit; the fields of a slot by name.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -58,13 +58,8 @@ class DriveMachine {
     return *this;
   }
   // A drive of the maker: media name, quick answer and full report.
-  DriveMachine& drive(std::uint32_t unit, const Report& report, const std::string& media_name = "Vantrel Zel Caddy") {
-    return disk(unit, media_name).reports(unit, quick_answer(report.marker), report.text());
-  }
-  // Replaces the listing (by default, every disk added).
-  DriveMachine& listing(json answer) {
-    listing_ = std::move(answer);
-    return *this;
+  DriveMachine& drive(std::uint32_t unit, const Report& report = {}, const std::string& media = "Vantrel Zel Caddy") {
+    return disk(unit, media).reports(unit, quick_answer(report.marker), report.text());
   }
   json tools() const { return {{"diskutil_list", listing_}, {"reports", reports_}}; }
   std::string text() const { return json{{"disks", disks_}, {"tools", tools()}}.dump(); }
@@ -91,9 +86,7 @@ class DriveTest : public ::testing::Test {
     return *fixture_;
   }
   // Gives the running tools a new "tools" section (they read it at every run).
-  void rewrite_tools(const json& tools) {
-    ASSERT_TRUE(fixture_->machine().tools().rewrite(tools));
-  }
+  void rewrite_tools(const json& tools) { ASSERT_TRUE(fixture_->machine().tools().rewrite(tools)); }
   // Full-report runs ("Mervo") since the machine was installed.
   std::size_t full_runs() {
     const auto& lines = fixture_->log().lines();
@@ -121,25 +114,22 @@ inline json disk(std::uint32_t unit, const std::string& model = "", const std::s
 // The ports of a drive record: the drive on the first, the others never written.
 inline json drive_ports(json drive) { return json::array({std::move(drive), disk(0), disk(0), disk(0)}); }
 
-// The fields of a slot that the driver scan and drive identification write, by name.
-inline json fields(std::uint32_t slot) {
+// Checks the fields of a slot that `expected` names (the driver scan's and drive
+// identification's, as the record holds them), compared at once so a failure shows all.
+inline void expect_fields(std::uint32_t slot, const json& expected, const std::string& context = "") {
   const sDevice& d = record(slot);
   json sata = json::array();
   for (const sDiskInfo& port : d.sata_disk)
     sata.push_back(disk(port.bsd_unit, text_of(port.model), text_of(port.serial), port.info_d));
-  return {{"valid", vtr_device_list[slot].valid}, {"is_drive_product", unsigned{d.is_drive_product}},
-          {"dev_kind", d.dev_kind}, {"bus_num", d.bus_num}, {"dev_num", d.dev_num}, {"fun_num", d.fun_num},
-          {"service", d.service}, {"service_thunderbolt", d.service_thunderbolt}, {"VID", d.VID}, {"DID", d.DID},
-          {"SUB_VID", d.SUB_VID}, {"SUB_DID", d.SUB_DID}, {"spi_flash_id", d.spi_flash_id},
-          {"bios_ver", text_of(d.bios_ver)}, {"disk_cnt", d.disk_cnt}, {"isGUIDValid", d.isGUIDValid},
-          {"TB_GUID_high", d.TB_GUID_high}, {"TB_GUID_low", d.TB_GUID_low}, {"sata", sata}};
-}
-
-// Checks the given fields of a slot, each failure naming the slot and the field.
-inline void expect_fields(std::uint32_t slot, const json& expected, const std::string& context = "") {
-  const json actual = fields(slot);
-  for (const auto& [key, value] : expected.items())
-    EXPECT_EQ(actual.at(key), value) << context << " slot " << slot << ", field " << key;
+  const json all{{"valid", vtr_device_list[slot].valid}, {"is_drive_product", unsigned{d.is_drive_product}},
+                 {"dev_kind", d.dev_kind}, {"bus_num", d.bus_num}, {"dev_num", d.dev_num}, {"fun_num", d.fun_num},
+                 {"service", d.service}, {"service_thunderbolt", d.service_thunderbolt}, {"VID", d.VID},
+                 {"DID", d.DID}, {"SUB_VID", d.SUB_VID}, {"SUB_DID", d.SUB_DID}, {"spi_flash_id", d.spi_flash_id},
+                 {"bios_ver", text_of(d.bios_ver)}, {"disk_cnt", d.disk_cnt}, {"isGUIDValid", d.isGUIDValid},
+                 {"TB_GUID_high", d.TB_GUID_high}, {"TB_GUID_low", d.TB_GUID_low}, {"sata", sata}};
+  json actual = json::object();
+  for (const auto& [key, value] : expected.items()) actual[key] = all.at(key);
+  EXPECT_EQ(actual, expected) << context << " slot " << slot;
 }
 
 }  // namespace berth::testing

@@ -1,6 +1,5 @@
 // The driver-based scan on a simulated register-control driver: dock records from the
-// driver services and the SATA candidates, the walk's failures, and the drive products
-// appended after the docks.
+// driver services and the SATA candidates, the walk's failures, the drives after the docks.
 #include <cstring>
 
 #include "lib/regctl/driver_scan.h"
@@ -81,55 +80,50 @@ TEST_F(DriverScanTest, ADockTakesTheDriversIdentityAndItsCandidatesDisks) {
   EXPECT_EQ(record(0).disk_cnt, 4u);
 }
 
-TEST_F(DriverScanTest, OnlyAnExactLocationAndADocksIdentityMatch) {
+// Of the candidates at the service's location, the last with a dock's identity makes
+// the record; the ones after it differ in one point each and must not overwrite it.
+TEST_F(DriverScanTest, TheLastCandidateWithTheExactLocationAndADocksIdentityMatches) {
   install_driver(json::array({service(134)}));
+  set_port(add_candidate("134:0:0"), 0, "First", "F1", 3);
+  sCandidateM91xxDev& second = add_candidate("134:0:0");
+  second.TB_GUID_low = 0xCAFE;
+  set_port(second, 0, "Second", "S2", 4);
   add_candidate("134:0:0 ");
   add_candidate("134:0:00");
   add_candidate("134:0:0", 0x003E000A);
   add_candidate("134:0:0", kDockGuid, 0x8086);
   add_candidate("134:0:0", kDockGuid, 0x1B21, 0x0611);
   add_candidate("134:0:0").isGUIDValid = 0;
-  EXPECT_EQ(scan(), 0u);
-  EXPECT_EQ(vtr_device_list[0].valid, 0);
-}
-
-TEST_F(DriverScanTest, ALaterMatchingCandidateOverwritesAnEarlierOne) {
-  install_driver(json::array({service(134)}));
-  set_port(add_candidate("134:0:0"), 0, "First", "F1", 3);
-  sCandidateM91xxDev& second = add_candidate("134:0:0");
-  second.TB_GUID_low = 0xCAFE;
-  set_port(second, 0, "Second", "S2", 4);
   ASSERT_EQ(scan(), 1u);
   expect_fields(0, {{"TB_GUID_low", 0xCAFE},
                     {"sata", {disk(4, "Second", "S2"), disk(kNoDisk), disk(kNoDisk), disk(kNoDisk)}}});
+  EXPECT_EQ(vtr_device_list[1].valid, 0);
 }
 
-TEST_F(DriverScanTest, AServiceOutsideTheCandidatesCostsNoSlotButLeavesItsIdentityThere) {
-  install_driver(json::array({service(7), service(134, {{"did", "0x9182"}}), service(8)}));
-  add_candidate("134:0:0", kDockGuid, 0x1B21, 0x9182);
+// Service 7 matches no candidate and service 134 cannot be opened: neither takes a
+// slot, but the unmatched services leave their identity in the slot they were read into.
+TEST_F(DriverScanTest, AServiceOutsideTheCandidatesOrThatCannotBeOpenedTakesNoSlot) {
+  install_driver(json::array({service(7), service(134, {{"open_status", "0xE00002C2"}}),
+                              service(135, {{"did", "0x9182"}}), service(8)}));
+  add_candidate("134:0:0");
+  add_candidate("135:0:0", kDockGuid, 0x1B21, 0x9182);
   ASSERT_EQ(scan(), 1u);
-  expect_fields(0, {{"valid", 1}, {"bus_num", 134}, {"DID", 0x9182}});
+  expect_fields(0, {{"valid", 1}, {"bus_num", 135}, {"DID", 0x9182}});
   expect_fields(1, {{"valid", 0}, {"bus_num", 8}, {"spi_flash_id", 0x001330EF}});
 }
 
-TEST_F(DriverScanTest, AnUnmatchedServiceNeverLeavesItsIdentityInACachedDrive) {
-  install_driver(json::array({service(7)}), DriveMachine().drive(4, Report{}));
-  ASSERT_EQ(scan(), 1u);
-  const std::string version(text_of(record(0).bios_ver));
-  ASSERT_NE(version, "V1.0.20-R06");
-  // The second call writes the controller's identity into slot 0 again, where the
-  // drive's report is cached: the report must be fetched anew.
-  ASSERT_EQ(scan(), 1u);
-  EXPECT_EQ(text_of(record(0).bios_ver), version);
-  EXPECT_EQ(record(0).is_drive_product, 1);
-}
-
-TEST_F(DriverScanTest, AServiceThatCannotBeOpenedIsSkipped) {
-  install_driver(json::array({service(134, {{"open_status", "0xE00002C2"}}), service(135)}));
+// A dock takes a slot where a drive was; service 7 matches nothing but is read into the
+// slot after the dock, where the drive's report is cached: the report is fetched anew.
+TEST_F(DriverScanTest, DocksOverwriteDrivesButUnmatchedServicesNeverLeaveTheirIdentityInOne) {
+  install_driver(json::array({service(134), service(7)}), DriveMachine().drive(4));
   add_candidate("134:0:0");
-  add_candidate("135:0:0");
-  ASSERT_EQ(scan(), 1u);
-  EXPECT_EQ(record(0).bus_num, 135u);
+  vtr_device_list[0].dev.is_drive_product = 1;
+  vtr_device_list[0].dev.dev_kind = 3;
+  ASSERT_EQ(scan(), 2u);
+  expect_fields(0, {{"is_drive_product", 0}, {"dev_kind", 1}});
+  expect_fields(1, {{"is_drive_product", 1}, {"bus_num", 4}, {"bios_ver", "ZC1.05.0012B"}});
+  ASSERT_EQ(scan(), 2u);
+  expect_fields(1, {{"is_drive_product", 1}, {"bus_num", 4}, {"bios_ver", "ZC1.05.0012B"}});
 }
 
 TEST_F(DriverScanTest, AFailedQueryEndsTheWalkWithTheDocksFoundSoFarAndItsOwnLine) {
@@ -137,9 +131,7 @@ TEST_F(DriverScanTest, AFailedQueryEndsTheWalkWithTheDocksFoundSoFarAndItsOwnLin
                                        std::pair{7, "get_VID_DID_9182_spi_flash"}}) {
     const json faulty = service(135, {{"faults", {{"fail_selector", selector}}}});
     install_driver(json::array({service(134), faulty, service(136)}));
-    add_candidate("134:0:0");
-    add_candidate("135:0:0");
-    add_candidate("136:0:0");
+    for (const char* location : {"134:0:0", "135:0:0", "136:0:0"}) add_candidate(location);
     ASSERT_EQ(scan(), 1u) << name;
     const std::string line = format("service=%x, scan_by_kVantrelRegCtl:%s Err\n",
                                     static_cast<unsigned>(record(0).service + 1), name);
@@ -157,26 +149,15 @@ TEST_F(DriverScanTest, ServicesThatCannotBeListedLeaveTheCountAlone) {
   EXPECT_EQ(err(), "IOServiceGetMatchingServices returned 0xe00002c7\n\n");
 }
 
-TEST_F(DriverScanTest, DriveProductsFollowTheDocksAndASlotOnceADriveBecomesADock) {
-  install_driver(json::array({service(134)}), DriveMachine().drive(4, Report{}));
-  add_candidate("134:0:0");
-  vtr_device_list[0].dev.is_drive_product = 1;
-  vtr_device_list[0].dev.dev_kind = 3;
-  ASSERT_EQ(scan(), 2u);
-  expect_fields(0, {{"is_drive_product", 0}, {"dev_kind", 1}});
-  expect_fields(1, {{"is_drive_product", 1}, {"bus_num", 4}});
-}
-
 TEST_F(DriverScanTest, TheSixteenthDockEndsTheWalkAndLeavesNoRoomForDrives) {
   json services = json::array();
   for (std::uint32_t bus = 100; bus < 117; ++bus) services.push_back(service(bus));
-  install_driver(services, DriveMachine().drive(4, Report{}));
+  install_driver(services, DriveMachine().drive(4));
   for (std::uint32_t bus = 100; bus < 117; ++bus) add_candidate(std::to_string(bus) + ":0:0");
   ASSERT_EQ(scan(), 16u);
   EXPECT_NE(err().find("scan_by_kVantrelRegCtl Err9"), std::string::npos);
   EXPECT_EQ(fixture_->machine().driver().connections_opened(), 16u);
-  EXPECT_EQ(record(15).bus_num, 115u);
-  EXPECT_EQ(record(15).is_drive_product, 0);
+  expect_fields(15, {{"bus_num", 115}, {"is_drive_product", 0}});
 }
 
 }  // namespace
