@@ -45,16 +45,14 @@ TEST(AutostartDirectory, FollowsAnAbsoluteXdgConfigHomeThenTheHome) {
   EXPECT_EQ(autostart_directory("cfg", "/home/ada"), fs::path("/home/ada/.config/autostart"));
   EXPECT_EQ(autostart_directory("cfg", "home"), std::nullopt);
   EXPECT_EQ(autostart_directory(std::nullopt, std::nullopt), std::nullopt);
-  TempDir dir;
   const char* saved = std::getenv("XDG_CONFIG_HOME");
   const std::string previous = saved ? saved : "";
-  ::setenv("XDG_CONFIG_HOME", dir.path().c_str(), 1);
-  EXPECT_EQ(autostart_directory_from_environment(), dir.path() / "autostart");
-  if (saved) ::setenv("XDG_CONFIG_HOME", previous.c_str(), 1);
-  else ::unsetenv("XDG_CONFIG_HOME");
+  ::setenv("XDG_CONFIG_HOME", "/cfg", 1);
+  EXPECT_EQ(autostart_directory_from_environment(), fs::path("/cfg/autostart"));
+  saved ? ::setenv("XDG_CONFIG_HOME", previous.c_str(), 1) : ::unsetenv("XDG_CONFIG_HOME");
 }
 
-TEST(AutostartEntry, IsADesktopEntryThatOpensTheProgramQuotedForTheExecLine) {
+TEST(AutostartEntry, OpensTheProgramQuotedForTheExecLineUnlessTheUserTurnedItOff) {
   const std::string text = autostart_entry_text("/usr/bin/berthline-utility");
   EXPECT_TRUE(text.starts_with("[Desktop Entry]\n"));
   for (const char* line : {"\nType=Application\n", "\nName=Vantrel Berthline Utility\n",
@@ -66,9 +64,6 @@ TEST(AutostartEntry, IsADesktopEntryThatOpensTheProgramQuotedForTheExecLine) {
       {"/a\"b", "\"/a\\\\\"b\""}, {"/a$b`c", "\"/a\\\\$b\\\\`c\""}, {"/a\\b", "\"/a\\\\\\\\b\""},
       {"/100%/u", "\"/100%%/u\""}};
   for (const auto& [path, argument] : quoting) EXPECT_EQ(desktop_exec_argument(path), argument) << path;
-}
-
-TEST(AutostartEntry, KnowsAnEntryTheUserTurnedOff) {
   const std::pair<const char*, bool> entries[] = {
       {"[Desktop Entry]\nHidden=true\n", true},
       {"[Desktop Entry]\nX-GNOME-Autostart-enabled = false\n", true},
@@ -101,20 +96,20 @@ TEST(RegisterAutostart, WritesNothingForACopyOnARemovableMedium) {
   write_file(program, "");
   const fs::path removable_sys = fake_sysfs(dir.path() / "sys-removable", program, "1\n");
   const fs::path fixed_sys = fake_sysfs(dir.path() / "sys-fixed", program, "0\n");
-  EXPECT_TRUE(is_on_removable_medium(program, removable_sys));
-  EXPECT_FALSE(is_on_removable_medium(program, fixed_sys));
-  const fs::path entries = dir.path() / "autostart";
-  const fs::path no_sys = dir.path() / "no-sys";
-  const std::pair<fs::path, fs::path> removable[] = {{"/Volumes/Berthline/berthline-utility", no_sys},
-                                                     {"/media/ada/STICK/berthline-utility", no_sys},
-                                                     {"/run/media/ada/STICK/bin/berthline-utility", no_sys},
-                                                     {program, removable_sys}};
-  for (const auto& [path, sys] : removable)
-    EXPECT_EQ(register_autostart(path, {entries, sys}).result, AutostartResult::removable) << path;
-  EXPECT_FALSE(fs::exists(entries));
-  // A name that merely begins like a mount root is no medium, nor is a fixed disk.
-  EXPECT_EQ(register_autostart("/mediator/berthline-utility", {entries, no_sys}).result, AutostartResult::written);
-  EXPECT_EQ(register_autostart(program, {entries, fixed_sys}).result, AutostartResult::written);
+  const fs::path entries = dir.path() / "autostart", no_sys = dir.path() / "no-sys";
+  const std::tuple<fs::path, fs::path, AutostartResult> cases[] = {
+      {"/Volumes/Berthline/berthline-utility", no_sys, AutostartResult::removable},
+      {"/media/ada/STICK/berthline-utility", no_sys, AutostartResult::removable},
+      {"/run/media/ada/STICK/bin/berthline-utility", no_sys, AutostartResult::removable},
+      {program, removable_sys, AutostartResult::removable},
+      // A name that merely begins like a mount root is no medium, nor is a fixed disk.
+      {"/mediator/berthline-utility", no_sys, AutostartResult::written},
+      {program, fixed_sys, AutostartResult::written}};
+  for (const auto& [path, sys, result] : cases) {
+    EXPECT_EQ(register_autostart(path, {entries, sys}).result, result) << path << " " << sys;
+    EXPECT_EQ(fs::exists(entries), result == AutostartResult::written) << path;
+    fs::remove_all(entries);
+  }
 }
 
 TEST(RegisterAutostart, ReportsAnEntryThatCannotBeWrittenOrPathsItCannotOpen) {
@@ -131,34 +126,26 @@ TEST(RegisterAutostart, ReportsAnEntryThatCannotBeWrittenOrPathsItCannotOpen) {
   EXPECT_EQ(register_autostart("/usr/bin/x", {std::nullopt, dir.path()}).result, AutostartResult::failed);
 }
 
-void touch(const fs::path& path) { testing::write_file(path, "x"); }
-
-TEST(FindResources, PrefersTheInstalledDirectoryThenFallsBackInOrderToOnesThatHoldTheResources) {
-  testing::TempDir dir;
-  const fs::path program = dir.path() / "bin" / "berthline-utility";
-  fs::create_directories(dir.path() / "share" / "berthline-utility");  // empty: not the resources
+TEST(DesktopResources, FoundInstalledOrInTheFirstFallbackThatHoldsThemAndOnlyTheirOwnFilesAreGiven) {
+  TempDir dir;
+  const fs::path program = dir.path() / "bin" / "berthline-utility", share = dir.path() / "share" / "berthline-utility";
+  fs::create_directories(share);  // empty: not the resources
   fs::create_directories(dir.path() / "first");
-  touch(dir.path() / "second" / kResourceMarker);
+  write_file(dir.path() / "second" / kResourceMarker, "x");
   const fs::path fallbacks[] = {dir.path() / "first", dir.path() / "second"};
   EXPECT_EQ(find_resource_directory(program, "../share/berthline-utility", fallbacks), dir.path() / "second");
-  touch(dir.path() / "share" / "berthline-utility" / kResourceMarker);
-  EXPECT_EQ(find_resource_directory(program, "../share/berthline-utility", fallbacks),
-            dir.path() / "share" / "berthline-utility");
+  write_file(share / kResourceMarker, "x");
+  EXPECT_EQ(find_resource_directory(program, "../share/berthline-utility", fallbacks), share);
   EXPECT_EQ(find_resource_directory(dir.path() / "bin" / "x", "../elsewhere", {}), std::nullopt);
-}
 
-TEST(DesktopResources, TheProgramIsTheBundleAndResourcesAreFilesOfTheDirectoryOnly) {
-  testing::TempDir dir;
-  const fs::path res = dir.path() / "res";
-  touch(res / "eject.png");
-  touch(res / "Vantrel_loginitem.scpt");
-  touch(dir.path() / "secret.png");
-  fs::create_directories(res / "folder.png");
-  DesktopResources resources("/usr/bin/berthline-utility", res);
-  EXPECT_EQ(resources.bundle_path(), "/usr/bin/berthline-utility");
-  EXPECT_EQ(resources.resource_directory(), res.string());
-  EXPECT_EQ(resources.path_for_resource("eject", "png"), (res / "eject.png").string());
-  EXPECT_EQ(resources.path_for_resource("Vantrel_loginitem", "scpt"), (res / "Vantrel_loginitem.scpt").string());
+  for (const char* file : {"eject.png", "Vantrel_loginitem.scpt"}) write_file(share / file, "x");
+  write_file(dir.path() / "share" / "secret.png", "x");
+  fs::create_directories(share / "folder.png");
+  DesktopResources resources("/usr/bin/berthline-utility", share);
+  EXPECT_EQ(std::tuple(resources.bundle_path(), resources.resource_directory()),
+            std::tuple("/usr/bin/berthline-utility", share.string()));
+  EXPECT_EQ(resources.path_for_resource("eject", "png"), (share / "eject.png").string());
+  EXPECT_EQ(resources.path_for_resource("Vantrel_loginitem", "scpt"), (share / "Vantrel_loginitem.scpt").string());
   for (const auto& [name, type] : {std::pair{"eject-w", "png"}, {"folder", "png"}, {"../secret", "png"}, {"..", ""}})
     EXPECT_EQ(resources.path_for_resource(name, type), std::nullopt) << name << "." << type;
   EXPECT_EQ(resources.localized_string("Confirm", "Confirm"), "Confirm");
@@ -177,56 +164,43 @@ AppleEvent subroutine_call(std::string_view handler, std::vector<AppleEventDescr
   return event;
 }
 
-// The application delegate's launch-time call, on the desktop backends.
-class LoginItemAtLaunch : public ::testing::Test {
- protected:
-  void run_login_item(const fs::path& program) {
-    DesktopResources resources(program, BERTH_APP_RESOURCES_DIR);
+// The application delegate's launch-time call, on the desktop backends; a removable
+// medium's copy at launch is the register's own test: the outcome is the same.
+TEST(LoginItemAtLaunch, WritesTheAutostartEntryForTheProgramOrLogsWhyNot) {
+  for (const bool blocked : {false, true}) {
+    TempDir dir;
+    if (blocked) write_file(dir.path() / "autostart", "a file in the directory's place");
+    sim::MemorySystemLog log;
+    AutostartScriptRunner runner{AutostartPlace{dir.path() / "autostart", dir.path() / "no-sys"}};
+    DesktopResources resources("/usr/local/bin/berthline-utility", BERTH_APP_RESOURCES_DIR);
     ScopedServices installed(Services{.system_log = &log, .resources = &resources, .script_runner = &runner});
     app::Application application;
     app::AppDelegate delegate(application);
     delegate._runAppleScriptWithCommand(app::kLoginItemHandler, app::kLoginItemScript, resources.bundle_path());
     ASSERT_EQ(runner.outcomes().size(), 1u);
+    if (!blocked) {
+      EXPECT_EQ(runner.outcomes()[0].result, AutostartResult::written);
+      EXPECT_EQ(read_file(dir.path() / "autostart" / kAutostartFileName), autostart_entry_text(resources.bundle_path()));
+      EXPECT_TRUE(log.lines().empty());
+      continue;
+    }
+    ASSERT_EQ(log.lines().size(), 1u);
+    EXPECT_TRUE(log.lines()[0].starts_with("error executing applescript: errors:")) << log.lines()[0];
+    EXPECT_NE(log.lines()[0].find("cannot create"), std::string::npos) << log.lines()[0];
   }
-
-  TempDir dir;
-  sim::MemorySystemLog log;
-  AutostartScriptRunner runner{AutostartPlace{dir.path() / "autostart", dir.path() / "no-sys"}};
-};
-
-// A removable medium's copy at launch is the register's own test: the outcome is the same.
-TEST_F(LoginItemAtLaunch, WritesTheAutostartEntryForTheProgram) {
-  run_login_item("/usr/local/bin/berthline-utility");
-  EXPECT_EQ(runner.outcomes()[0].result, AutostartResult::written);
-  EXPECT_EQ(testing::read_file(dir.path() / "autostart" / kAutostartFileName),
-            autostart_entry_text("/usr/local/bin/berthline-utility"));
-  EXPECT_TRUE(log.lines().empty());
-}
-
-TEST_F(LoginItemAtLaunch, LogsAnEntryThatCannotBeWritten) {
-  testing::write_file(dir.path() / "autostart", "a file in the directory's place");
-  run_login_item("/usr/bin/berthline-utility");
-  ASSERT_EQ(log.lines().size(), 1u);
-  EXPECT_TRUE(log.lines()[0].starts_with("error executing applescript: errors:")) << log.lines()[0];
-  EXPECT_NE(log.lines()[0].find("cannot create"), std::string::npos) << log.lines()[0];
-}
-
-TEST(ScriptHandlers, AreReadFromTheScriptsSource) {
-  const auto handlers = declared_handlers(
-      "-- on commented(x)\n on add_Vantrel_to_loginitems(appPath)\n\tend add_Vantrel_to_loginitems\n"
-      "on\tOther_One (x)\non run\n");
-  EXPECT_EQ(handlers, (std::set<std::string>{"add_vantrel_to_loginitems", "other_one"}));
 }
 
 TEST(AutostartRunner, LoadsTheShippedScriptNothingMissingAndFlagsAScriptWithoutHandlers) {
+  EXPECT_EQ(declared_handlers("-- on commented(x)\n on add_Vantrel_to_loginitems(appPath)\n\tend add_Vantrel_to_loginitems\n"
+                              "on\tOther_One (x)\non run\n"),
+            (std::set<std::string>{"add_vantrel_to_loginitems", "other_one"}));
   TempDir dir;
   AutostartScriptRunner runner({dir.path(), dir.path()});
   const ScriptLoadResult shipped = runner.load_script(std::string(BERTH_APP_RESOURCES_DIR) + "/Vantrel_loginitem.scpt");
   ASSERT_NE(shipped.script, 0u);
   EXPECT_FALSE(shipped.errors) << *shipped.errors;
   EXPECT_EQ(runner.load_script((dir.path() / "missing.scpt").string()).script, 0u);
-  testing::write_file(dir.path() / "dialog.scpt", "display dialog \"hi\"\n");
-  const ScriptLoadResult empty = runner.load_script(dir.path() / "dialog.scpt");
+  const ScriptLoadResult empty = runner.load_script(dir.write("dialog.scpt", "display dialog \"hi\"\n"));
   EXPECT_NE(empty.script, 0u);
   ASSERT_TRUE(empty.errors);
   EXPECT_NE(empty.errors->find("no handler"), std::string::npos);
@@ -235,10 +209,9 @@ TEST(AutostartRunner, LoadsTheShippedScriptNothingMissingAndFlagsAScriptWithoutH
 TEST(AutostartRunner, RunsOnlyTheLoginItemHandlerTheScriptDeclares) {
   TempDir dir;
   AutostartScriptRunner runner({dir.path() / "autostart", dir.path()});
-  testing::write_file(dir.path() / "script.scpt", "on add_vantrel_to_loginitems(p)\nend\non quit_all(p)\nend\n");
-  const script_handle_t script = runner.load_script(dir.path() / "script.scpt").script;
+  const script_handle_t script =
+      runner.load_script(dir.write("script.scpt", "on add_vantrel_to_loginitems(p)\nend\non quit_all(p)\nend\n")).script;
   const std::vector<AppleEventDescriptor> program{text("/usr/bin/berthline-utility")};
-
   const ScriptExecuteResult unknown = runner.execute(script, subroutine_call("remove_everything", program));
   EXPECT_FALSE(unknown.has_result);
   EXPECT_NE(unknown.errors.find("no handler remove_everything"), std::string::npos) << unknown.errors;
@@ -248,7 +221,6 @@ TEST(AutostartRunner, RunsOnlyTheLoginItemHandlerTheScriptDeclares) {
   not_a_call.event_id = four_char_code("odoc");
   EXPECT_FALSE(runner.execute(script, not_a_call).has_result);
   EXPECT_TRUE(runner.outcomes().empty()) << "nothing was performed";
-
   EXPECT_TRUE(runner.execute(script, subroutine_call("ADD_Vantrel_To_LoginItems", program)).has_result);
   EXPECT_TRUE(fs::exists(dir.path() / "autostart" / kAutostartFileName));
   runner.release_script(script);

@@ -13,16 +13,9 @@
 #include "tests/support/sim_fixture.h"
 
 namespace berth::testing {
-namespace {
 
-sim::MachineFile machine_file(const std::optional<std::string>& text) {
-  return text ? sim::MachineFile::parse(*text, "<test machine>", "") : sim::demo_machine_file();
-}
-
-}  // namespace
-
-FrontEndHarness::FrontEndHarness(std::optional<std::string> machine_json)
-    : machine_(std::make_unique<sim::SimMachine>(machine_file(machine_json))),
+FrontEndHarness::FrontEndHarness()
+    : machine_(std::make_unique<sim::SimMachine>(sim::demo_machine_file())),
       resources_("/usr/bin/berthline-utility", BERTH_APP_RESOURCES_DIR) {
   reset_device_tables();
   Services ports = machine_->services(Services{nullptr, &console_, &log_});
@@ -50,11 +43,12 @@ void FrontEndHarness::answer_alert() {
   auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
   if (!box || !box->isVisible() || box->property("answered").toBool()) return;
   box->setProperty("answered", true);
-  SeenAlert seen{box->windowTitle().toStdString(), box->text().toStdString(), {}, false, run_loop_.now()};
-  for (QAbstractButton* button : box->buttons()) seen.buttons.push_back(button->text().toStdString());
-  if (const qt::WindowView* progress = front_end_->view_of(*delegate_->_window_Msg))
-    seen.progress_visible = progress->isVisible();
-  alerts_.push_back(seen);
+  QStringList buttons;
+  for (QAbstractButton* button : box->buttons()) buttons << button->text();
+  const qt::WindowView* progress = front_end_->view_of(*delegate_->_window_Msg);
+  const QString window = progress && progress->isVisible() ? "up" : "hidden";
+  alerts_.push_back({QString("%1: %2 [%3] (window %4)").arg(box->windowTitle(), box->text(), buttons.join(", "), window)
+                         .toStdString(), run_loop_.now()});
   if (!box->buttons().isEmpty()) QTest::mouseClick(box->buttons().front(), Qt::LeftButton);
 }
 
@@ -67,15 +61,13 @@ bool FrontEndHarness::open_menu() {
 }
 
 app::MenuItem& FrontEndHarness::item(std::int64_t tag) {
-  const auto found = model_menu().item_with_tag(tag);
-  if (!found) throw std::runtime_error("no item with tag " + std::to_string(tag));
-  return *found;
+  if (const auto found = model_menu().item_with_tag(tag)) return *found;
+  throw std::runtime_error("no item with tag " + std::to_string(tag));
 }
 
 qt::MenuRow& FrontEndHarness::row(std::int64_t tag) {
-  qt::MenuRow* row = menu().row_for(item(tag));
-  if (!row) throw std::runtime_error("no row for tag " + std::to_string(tag));
-  return *row;
+  if (qt::MenuRow* row = menu().row_for(item(tag))) return *row;
+  throw std::runtime_error("no row for tag " + std::to_string(tag));
 }
 
 void FrontEndHarness::point_at(std::optional<std::int64_t> tag) {

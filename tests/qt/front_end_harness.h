@@ -1,7 +1,7 @@
 #pragma once
 // The application launched with the Qt front end on Qt's offscreen platform: the
-// simulated machine (the demo machine unless a machine file's text is given), the
-// application's real resources, the Qt run loop, and the front end presenting it all.
+// simulated demo machine, the application's real resources, the Qt run loop, and the
+// front end presenting it all.
 // Alerts are answered as a user would, by pressing their button in the message box,
 // and recorded with what the screen showed at that moment.
 #include <QTimer>
@@ -23,17 +23,16 @@
 
 namespace berth::testing {
 
+// An alert's box as it was shown, "TITLE: TEXT [BUTTON, ...]" and "(window up)" or
+// "(window hidden)" for the progress window; and when, on the run loop's clock.
 struct SeenAlert {
-  std::string title;
-  std::string text;
-  std::vector<std::string> buttons;
-  bool progress_visible = false;  // the progress window, while the alert was up
-  double at = 0.0;                // the run loop's clock
+  std::string shown;
+  double at = 0.0;
 };
 
 class FrontEndHarness {
  public:
-  explicit FrontEndHarness(std::optional<std::string> machine_json = std::nullopt);
+  FrontEndHarness();
   ~FrontEndHarness();
 
   app::Application& application() { return *application_; }
