@@ -1,6 +1,5 @@
 // The status menu as the refresh builds it at every opening: the no-dock menu, dock
-// blocks with their titles, tags, tool tips and enabling, the item pools, the highlighted
-// group command's icon, and the poll timer's refresh.
+// blocks, the item pools, the highlighted group command's icon, the poll timer.
 #include <gtest/gtest.h>
 
 #include <tuple>
@@ -78,15 +77,14 @@ TEST(DockBlock, SeventhDockAddsOnlyItsSeparatorAndFails) {
 
 TEST(DockBlock, ThunderboltTypeIsTheLowByteOfTheGUIDHighHalfAndOnlySixAndTenAreDocks) {
   AppHarness h(app_machine({}));
+  const auto type = [&](const sDevice* dev) { return std::pair(+h.delegate().getThunderboltDevType(dev), h.delegate().fn_is_BLxxx(dev)); };
   const std::tuple<std::uint32_t, int, bool> cases[] = {{0x003D000A, 10, true}, {0x003D0106, 6, true}, {0x003D0007, 7, false}};
-  for (const auto& [high, type, is_dock] : cases) {
+  for (const auto& [high, number, is_dock] : cases) {
     sDevice dev{};
     dev.TB_GUID_high = high;
-    EXPECT_EQ(h.delegate().getThunderboltDevType(&dev), type) << std::hex << high;
-    EXPECT_EQ(h.delegate().fn_is_BLxxx(&dev), is_dock) << std::hex << high;
+    EXPECT_EQ(type(&dev), std::pair(number, is_dock)) << std::hex << high;
   }
-  EXPECT_EQ(h.delegate().getThunderboltDevType(nullptr), 0);
-  EXPECT_FALSE(h.delegate().fn_is_BLxxx(nullptr));
+  EXPECT_EQ(type(nullptr), std::pair(0, false));
 }
 
 TEST(Refresh, RunsAtLaunchAndAtEveryOpeningOfTheStatusMenuOnlyAndKeepsNoItem) {
@@ -113,13 +111,12 @@ TEST(ItemPool, TheLastSlotOfEachPoolIsNeverUsedAndARefusalIsLogged) {
   h.sim().log().clear();
   EXPECT_EQ(d.fn_store_menuItem(app::MenuItem::create("", "", "")), app::kStatusError);
   EXPECT_EQ(d.fn_store_subMenu(std::make_shared<app::Menu>()), app::kStatusError);
-  EXPECT_EQ(d._cnt__pool_itemMenu, 255u);
-  EXPECT_EQ(d._pool_itemMenu[255], nullptr);
+  EXPECT_EQ(std::tuple(d._cnt__pool_itemMenu, d._pool_itemMenu[255]), std::tuple(255u, nullptr));
   EXPECT_EQ(h.sim().log().lines(), (Lines{"-[AppDelegate fn_store_menuItem:]: _cnt__pool_itemMenu:255",
                                           "-[AppDelegate fn_store_subMenu:]: _cnt__pool_subMenu:15"}));
   EXPECT_EQ(d.fn_store_menuItem(nullptr), app::kStatusError);
-  EXPECT_EQ(d.fn_release_subMenus(), 0);
-  EXPECT_EQ(d._cnt__pool_subMenu, 0u);
+  d.fn_remove_all_menuItems();
+  EXPECT_EQ(std::pair(d._cnt__pool_itemMenu, d._cnt__pool_subMenu), std::pair(0u, 0u));
 }
 
 // The highlighted group command shows the "-w" variant of its eject icon.
