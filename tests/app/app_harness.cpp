@@ -4,7 +4,6 @@
 
 #include <fstream>
 
-#include "app/app_texts.h"
 #include "platform/services.h"
 #include "tests/support/machine_builder.h"
 
@@ -140,25 +139,21 @@ Lines AppHarness::open_menu_lines() {
   Lines lines;
   for (const auto& item : menu().items()) {
     if (item->is_separator()) {
-      lines.push_back("---");
+      lines.push_back("|");
       continue;
     }
-    std::string line = format("%08llX %s ", static_cast<unsigned long long>(item->tag()), item->is_enabled() ? "on " : "off");
+    std::string line = format("%llX%c ", static_cast<unsigned long long>(item->tag()), item->is_enabled() ? '+' : '-');
     line += item->attributed_title() ? runs_text(*item->attributed_title()) : item->title();
-    if (!item->tool_tip().empty()) line += " | " + item->tool_tip();
-    lines.push_back(line);
+    lines.push_back(item->tool_tip().empty() ? line : line + " | " + item->tool_tip());
   }
   return lines;
 }
 
 std::string AppHarness::open_menu_shape() {
-  EXPECT_TRUE(headless_->open_status_menu());
   std::string shape;
-  for (const auto& item : menu().items()) {
-    if (!shape.empty()) shape += ' ';
-    if (item->is_separator()) shape += '|';
-    else shape += (item->tag() == app::kQuitTag ? std::string("Q") : format("%llX", static_cast<unsigned long long>(item->tag())))
-                  + (item->is_enabled() ? '+' : '-');
+  for (const std::string& line : open_menu_lines()) {
+    const std::string token = line.substr(0, line.find(' '));
+    shape += (shape.empty() ? "" : " ") + (token == "55500AAA+" ? "Q+" : token);
   }
   return shape;
 }

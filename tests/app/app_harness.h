@@ -67,11 +67,10 @@ class AppHarness final : app::AlertResponder {
   // "idle" when none of the three holds; any other mix spelled out.
   std::string state();
 
-  // Opens the status menu and returns one line per item: tag, enabled, title (or
-  // attributed runs) and tool tip; separators as "---".
+  // Opens the status menu and returns one line per item: its tag in hex with "+" when it
+  // is enabled and "-" when not, its title (or attributed runs) and tool tip; "|" for a
+  // separator. The shape is the lines' first words, with "Q+" for Quit.
   Lines open_menu_lines();
-  // Opens the status menu and gives it in short: each item's tag in hex with "+" when it
-  // is enabled and "-" when not, "Q+" for Quit, "|" for a separator.
   std::string open_menu_shape();
   // Sends the eject action from a new item carrying the tag, as the menu sends it, and
   // runs the clock on by the request's delay.

@@ -13,11 +13,11 @@ namespace {
 using namespace berth::testing;
 
 const std::string kEjectAll = "[unit_1]' Eject all volumes '@14/5[eject] | Eject all volumes";
-const std::string kQuit = "55500AAA on  Quit Vantrel Berthline Utility";
+const std::string kQuit = "55500AAA+ Quit Vantrel Berthline Utility";
 
 TEST(NoDockMenu, HoldsTheNoDockLineAndQuitUntilADockAppears) {
   AppHarness h(app_machine({}));
-  EXPECT_EQ(h.open_menu_lines(), (Lines{"5555AAAA off Found no Vantrel Berthlines.", kQuit}));
+  EXPECT_EQ(h.open_menu_lines(), (Lines{"5555AAAA- Found no Vantrel Berthlines.", kQuit}));
   ASSERT_TRUE(h.headless().choose(app::kQuitTag));
   EXPECT_TRUE(h.headless().application().is_terminated());
   // The dock is plugged in (the model goes on after terminating): the next opening shows
@@ -30,14 +30,13 @@ TEST(NoDockMenu, HoldsTheNoDockLineAndQuitUntilADockAppears) {
 TEST(DockBlock, TypeTenWithOneVolumeOnUSBPortTwo) {
   AppHarness h(app_machine({DockSpec{.usb = {std::nullopt, 4, std::nullopt}}},
                            json::array({json{{"bsd", "disk4"}}, mounted("disk4s2", "Data")})));
-  EXPECT_EQ(h.open_menu_lines(), (Lines{"000003FF on  " + kEjectAll, "---",
-                                        "000004FF on  '      '@14[eject_USB] | Eject all USB volumes",
-                                        "00000100 off       port 1 | Eject volumes on USB port 1",
-                                        "00000101 on        port 2: Data | Eject volumes on USB port 2",
-                                        "00000102 off       port 3 | Eject volumes on USB port 3",
-                                        "000008FF off '      '@14[eject_eSATA] | Eject all eSATA volumes",
-                                        "00000200 off       port 1 | Eject volumes on ESATA port 1",
-                                        "00000201 off       port 2 | Eject volumes on ESATA port 2", "---", kQuit}));
+  EXPECT_EQ(h.open_menu_lines(), (Lines{"3FF+ " + kEjectAll, "|", "4FF+ '      '@14[eject_USB] | Eject all USB volumes",
+                                        "100-       port 1 | Eject volumes on USB port 1",
+                                        "101+       port 2: Data | Eject volumes on USB port 2",
+                                        "102-       port 3 | Eject volumes on USB port 3",
+                                        "8FF- '      '@14[eject_eSATA] | Eject all eSATA volumes",
+                                        "200-       port 1 | Eject volumes on ESATA port 1",
+                                        "201-       port 2 | Eject volumes on ESATA port 2", "|", kQuit}));
 }
 
 // Which items each block has, their tags, and which are enabled.

