@@ -1,8 +1,6 @@
-// What the Qt front end itself does with the model (whose menu contents and eject rules
-// the model tests check): one row per item following it, the pointer and keys routed to
-// the model's highlight and choice, the group icons repainted under the pointer, the
-// tray's menu withheld while the status item is disabled, and an eject on the screen
-// with its progress window and modal alerts.
+// What the Qt front end itself does with the model, whose menu and eject rules the model
+// tests check: rows following the items, the pointer and keys routed to the highlight and
+// choice, icons repainted, and an eject on the screen with its window and modal alerts.
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCursor>
