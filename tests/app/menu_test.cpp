@@ -15,21 +15,16 @@ using namespace berth::testing;
 const std::string kEjectAll = "[unit_1]' Eject all volumes '@14/5[eject] | Eject all volumes";
 const std::string kQuit = "55500AAA+ Quit Vantrel Berthline Utility";
 
-TEST(NoDockMenu, HoldsTheNoDockLineAndQuitUntilADockAppears) {
+// The no-dock menu, then a dock of type 10 plugged in with one volume on USB port 2
+// (the model goes on after terminating): the next opening shows the dock's block alone.
+TEST(Menu, NoDockLineAndQuitUntilADockAppearsThenTheDocksBlockWithItsTitlesAndToolTips) {
   AppHarness h(app_machine({}));
   EXPECT_EQ(h.open_menu_lines(), (Lines{"5555AAAA- Found no Vantrel Berthlines.", kQuit}));
   ASSERT_TRUE(h.headless().choose(app::kQuitTag));
   EXPECT_TRUE(h.headless().application().is_terminated());
-  // The dock is plugged in (the model goes on after terminating): the next opening shows
-  // its block alone.
-  auto docked = SimFixture::from_json(app_machine({DockSpec{}}));
+  auto docked = SimFixture::from_json(app_machine({DockSpec{.usb = {std::nullopt, 4, std::nullopt}}},
+                                                  json::array({json{{"bsd", "disk4"}}, mounted("disk4s2", "Data")})));
   docked.machine().resources().set_default_resource_directory(h.resource_path());
-  EXPECT_EQ(h.open_menu_shape(), "3FF- | 4FF- 100- 101- 102- 8FF- 200- 201- | Q+");
-}
-
-TEST(DockBlock, TypeTenWithOneVolumeOnUSBPortTwo) {
-  AppHarness h(app_machine({DockSpec{.usb = {std::nullopt, 4, std::nullopt}}},
-                           json::array({json{{"bsd", "disk4"}}, mounted("disk4s2", "Data")})));
   EXPECT_EQ(h.open_menu_lines(), (Lines{"3FF+ " + kEjectAll, "|", "4FF+ '      '@14[eject_USB] | Eject all USB volumes",
                                         "100-       port 1 | Eject volumes on USB port 1",
                                         "101+       port 2: Data | Eject volumes on USB port 2",
