@@ -10,9 +10,9 @@
 namespace berth::testing {
 namespace {
 
+// The medium's type comes before its unit, as the scan reads them.
 json usb_media(std::int64_t unit, const std::string& type) {
-  json props = json::array();
-  if (!type.empty()) props.push_back(prop_str("Type", type));
+  json props = type.empty() ? json::array() : json::array({prop_str("Type", type)});
   props.push_back(prop_num("BSD Unit", unit));
   props.push_back(json::array({"Whole", {{"bool", true}}}));
   return entry("Media", "IOMedia", props);
@@ -46,10 +46,6 @@ json sata_controller(const DockSpec& dock, int bus) {
                     json::array({entry("AppleAHCI", "AppleAHCI", json::array(), ports)}));
 }
 
-std::string event_flag(bool value) { return value ? "1" : "0"; }
-
-}  // namespace
-
 json dock_roots(const std::vector<DockSpec>& docks) {
   json roots = json::array();
   int bus = 100;
@@ -62,15 +58,19 @@ json dock_roots(const std::vector<DockSpec>& docks) {
   return roots;
 }
 
-json mounted(const std::string& bsd, const std::string& name, std::uint64_t free_bytes) {
-  return {{"bsd", bsd}, {"volume", {{"name", name}, {"path", "/Volumes/" + name}, {"free_bytes", free_bytes}}}};
+}  // namespace
+
+json mounted(const std::string& bsd, const std::string& name, json more) {
+  json volume{{"name", name}, {"path", "/Volumes/" + name}, {"free_bytes", 1'000'000'000}};
+  volume.update(more);
+  return {{"bsd", bsd}, {"volume", volume}};
 }
 
 json unmounted(const std::string& bsd, const std::string& name) { return {{"bsd", bsd}, {"volume", {{"name", name}}}}; }
 
 std::string app_machine(const std::vector<DockSpec>& docks, json disks, json extra) {
   json doc{{"registry", {{"roots", dock_roots(docks)}}}, {"disks", std::move(disks)}};
-  for (auto& [key, value] : extra.items()) doc[key] = value;
+  doc.update(extra);
   return doc.dump();
 }
 
@@ -95,33 +95,29 @@ void ResourceDir::write_png(const std::string& file, std::uint32_t width, std::u
       << std::string("\x08\x06\x00\x00\x00", 5) << be(0);
 }
 
-void EventLog::status_item_changed(const app::StatusItem& item) {
-  const std::string line = "status item enabled=" + event_flag(item.is_enabled());
-  if (lines.empty() || lines.back() != line) lines.push_back(line);
-}
-
-void EventLog::window_changed(const app::Window& window) {
-  lines.push_back("window visible=" + event_flag(window.is_visible()));
-}
-
-void EventLog::text_field_changed(const app::TextField& field) { lines.push_back("message " + field.string_value()); }
-
-void EventLog::indicator_changed(const app::ProgressIndicator& indicator) {
-  lines.push_back("indicator animating=" + event_flag(indicator.is_animating()));
-}
-
-void EventLog::alert_shown(const app::Alert& alert) { lines.push_back("alert " + alert.message); }
-
 AppHarness::AppHarness(const std::string& machine_json, const std::function<void(ResourceDir&)>& adjust)
     : sim_(SimFixture::from_json(machine_json)) {
   if (adjust) adjust(resources_);
   sim_.machine().resources().set_default_resource_directory(resources_.path());
   headless_ = std::make_unique<app::HeadlessApp>();
   if (!headless_->launched()) throw std::runtime_error("launch failed: " + headless_->error());
-  headless_->application().add_observer(&events_);
+  headless_->application().set_alert_responder(this);
 }
 
 AppHarness::~AppHarness() = default;
+
+std::string AppHarness::state() {
+  const bool enabled = delegate().statusItem->is_enabled(), visible = delegate()._window_Msg->is_visible(),
+             animating = delegate()._pgs_vol_eject->is_animating();
+  if (!enabled && visible && animating) return "busy";
+  if (enabled && !visible && !animating) return "idle";
+  return format("enabled=%d visible=%d animating=%d", enabled, visible, animating);
+}
+
+int AppHarness::respond(const app::Alert& alert) {
+  shown_.push_back(alert.message + (alert.informative.empty() ? "" : " | " + alert.informative) + " (" + state() + ")");
+  return app::kAlertDefaultReturn;
+}
 
 std::string runs_text(const app::AttributedString& title) {
   std::string text;
@@ -138,20 +134,35 @@ std::string runs_text(const app::AttributedString& title) {
   return text;
 }
 
-std::vector<std::string> AppHarness::open_menu_lines() {
+Lines AppHarness::open_menu_lines() {
   EXPECT_TRUE(headless_->open_status_menu());
-  std::vector<std::string> lines;
+  Lines lines;
   for (const auto& item : menu().items()) {
     if (item->is_separator()) {
-      lines.push_back("---");
+      lines.push_back("|");
       continue;
     }
-    std::string line = format("%08llX %s ", static_cast<unsigned long long>(item->tag()), item->is_enabled() ? "on " : "off");
+    std::string line = format("%llX%c ", static_cast<unsigned long long>(item->tag()), item->is_enabled() ? '+' : '-');
     line += item->attributed_title() ? runs_text(*item->attributed_title()) : item->title();
-    if (!item->tool_tip().empty()) line += " | " + item->tool_tip();
-    lines.push_back(line);
+    lines.push_back(item->tool_tip().empty() ? line : line + " | " + item->tool_tip());
   }
   return lines;
+}
+
+std::string AppHarness::open_menu_shape() {
+  std::string shape;
+  for (const std::string& line : open_menu_lines()) {
+    const std::string token = line.substr(0, line.find(' '));
+    shape += (shape.empty() ? "" : " ") + (token == "55500AAA+" ? "Q+" : token);
+  }
+  return shape;
+}
+
+void AppHarness::request(std::int64_t tag) {
+  auto item = app::MenuItem::create("", "ibac_ejectVolumes:", "");
+  item->set_tag(tag);
+  delegate().ibac_ejectVolumes(item.get());
+  run_loop().advance(0.5);
 }
 
 void AppHarness::eject(std::int64_t tag) {

@@ -1,8 +1,8 @@
 #pragma once
 // The application on a simulated machine for one test: docks described compactly, a
 // resource directory of tiny PNGs written by the test (plus the application's own
-// interface file and script), the headless application launched on it, and a record of
-// what the model told its observers, in order.
+// interface file and script), the headless application launched on it, and each alert
+// as it was shown.
 #include <array>
 #include <cstdint>
 #include <filesystem>
@@ -14,13 +14,13 @@
 #include <nlohmann/json.hpp>
 
 #include "app/headless_app.h"
-#include "app/model/observer.h"
 #include "tests/support/sim_fixture.h"
 #include "tests/support/temp_dir.h"
 
 namespace berth::testing {
 
 using nlohmann::json;
+using Lines = std::vector<std::string>;
 
 struct DockSpec {
   std::uint32_t type = 10;
@@ -30,13 +30,12 @@ struct DockSpec {
   std::array<std::string, 3> usb_type{};              // the USB medium's "Type", e.g. "DVD-ROM"
 };
 
-// The registry roots for these docks, each behind its own Thunderbolt device.
-json dock_roots(const std::vector<DockSpec>& docks);
-// A mounted volume of disk `bsd`: {"bsd": ..., "volume": {"name", "path", "free_bytes"}}.
-json mounted(const std::string& bsd, const std::string& name, std::uint64_t free_bytes = 1'000'000'000);
+// A mounted volume of disk `bsd`: {"bsd": ..., "volume": {"name", "path", "free_bytes"}},
+// with any further settings of the simulated workspace merged into "volume".
+json mounted(const std::string& bsd, const std::string& name, json more = json::object());
 json unmounted(const std::string& bsd, const std::string& name);
 // A whole machine file: registry of the docks, the disks, and any further sections.
-std::string app_machine(const std::vector<DockSpec>& docks, json disks, json extra = json::object());
+std::string app_machine(const std::vector<DockSpec>& docks, json disks = json::array(), json extra = json::object());
 
 // A directory of resources: every image the application loads, as a PNG header of a
 // chosen pixel size, and the application's interface file and login script.
@@ -47,19 +46,8 @@ class ResourceDir : public TempDir {
   void remove(const std::string& file) { std::filesystem::remove(path() / file); }
 };
 
-// Every change the model reports, as one line each.
-class EventLog final : public app::ModelObserver {
- public:
-  void status_item_changed(const app::StatusItem& item) override;
-  void window_changed(const app::Window& window) override;
-  void text_field_changed(const app::TextField& field) override;
-  void indicator_changed(const app::ProgressIndicator& indicator) override;
-  void alert_shown(const app::Alert& alert) override;
-  void application_terminated() override { lines.push_back("terminated"); }
-  std::vector<std::string> lines;
-};
-
-class AppHarness {
+// Alerts are answered with their default button, as the user would.
+class AppHarness final : app::AlertResponder {
  public:
   explicit AppHarness(const std::string& machine_json, const std::function<void(ResourceDir&)>& adjust = {});
   ~AppHarness();
@@ -70,24 +58,36 @@ class AppHarness {
   app::AppDelegate& delegate() { return headless_->delegate(); }
   app::Menu& menu() { return headless_->status_menu(); }
   sim::SimRunLoop& run_loop() { return sim_.machine().run_loop(); }
-  EventLog& events() { return events_; }
   const std::vector<app::Alert>& alerts() { return headless_->application().alerts(); }
-  std::vector<std::string> unmounted() { return sim_.machine().disks().workspace().unmounted(); }
+  // Each alert with the state() in which it was shown: "MESSAGE[ | INFORMATIVE] (busy)".
+  const Lines& shown() const { return shown_; }
+  Lines unmounted() { return sim_.machine().disks().workspace().unmounted(); }
+  std::size_t scans() { return sim_.machine().registry().counts().matchings; }
+  // "busy" while ejecting (status item disabled, progress window up, indicator running),
+  // "idle" when none of the three holds; any other mix spelled out.
+  std::string state();
 
-  // Opens the status menu and returns one line per item: tag, enabled, title (or
-  // attributed runs) and tool tip; separators as "---".
-  std::vector<std::string> open_menu_lines();
+  // Opens the status menu and returns one line per item: its tag in hex with "+" when it
+  // is enabled and "-" when not, its title (or attributed runs) and tool tip; "|" for a
+  // separator. The shape is the lines' first words, with "Q+" for Quit.
+  Lines open_menu_lines();
+  std::string open_menu_shape();
+  // Sends the eject action from a new item carrying the tag, as the menu sends it, and
+  // runs the clock on by the request's delay.
+  void request(std::int64_t tag);
   // Opens the menu, chooses the item and runs the eject to its end.
   void eject(std::int64_t tag);
 
  private:
+  int respond(const app::Alert& alert) override;
+
   ResourceDir resources_;
   SimFixture sim_;
-  EventLog events_;
+  Lines shown_;
   std::unique_ptr<app::HeadlessApp> headless_;
 };
 
-// A run of an attributed title as text: "[image]" or "text@size/baseline".
+// A run of an attributed title as text: "[image]" or "'text'@size/baseline".
 std::string runs_text(const app::AttributedString& title);
 
 }  // namespace berth::testing

@@ -1,9 +1,5 @@
-// The autostart entry that opens the program at login: where it goes, what it says,
-// and when nothing may be written; and where the desktop program finds its resources,
-// installed or in a build tree, and what the resources port gives from there; and the
-// login-item script run: the application's own call at launch ends in an autostart
-// entry for the program, and what the runner cannot perform is a failed run, as the
-// scripting framework reports one.
+// The autostart entry that opens the program at login, where the desktop program finds
+// its resources, and the login-item script run that ends in the entry.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -45,16 +41,14 @@ TEST(AutostartDirectory, FollowsAnAbsoluteXdgConfigHomeThenTheHome) {
   EXPECT_EQ(autostart_directory("cfg", "/home/ada"), fs::path("/home/ada/.config/autostart"));
   EXPECT_EQ(autostart_directory("cfg", "home"), std::nullopt);
   EXPECT_EQ(autostart_directory(std::nullopt, std::nullopt), std::nullopt);
-  TempDir dir;
   const char* saved = std::getenv("XDG_CONFIG_HOME");
   const std::string previous = saved ? saved : "";
-  ::setenv("XDG_CONFIG_HOME", dir.path().c_str(), 1);
-  EXPECT_EQ(autostart_directory_from_environment(), dir.path() / "autostart");
-  if (saved) ::setenv("XDG_CONFIG_HOME", previous.c_str(), 1);
-  else ::unsetenv("XDG_CONFIG_HOME");
+  ::setenv("XDG_CONFIG_HOME", "/cfg", 1);
+  EXPECT_EQ(autostart_directory_from_environment(), fs::path("/cfg/autostart"));
+  saved ? ::setenv("XDG_CONFIG_HOME", previous.c_str(), 1) : ::unsetenv("XDG_CONFIG_HOME");
 }
 
-TEST(AutostartEntry, IsADesktopEntryThatOpensTheProgramQuotedForTheExecLine) {
+TEST(AutostartEntry, OpensTheProgramQuotedForTheExecLineUnlessTheUserTurnedItOff) {
   const std::string text = autostart_entry_text("/usr/bin/berthline-utility");
   EXPECT_TRUE(text.starts_with("[Desktop Entry]\n"));
   for (const char* line : {"\nType=Application\n", "\nName=Vantrel Berthline Utility\n",
@@ -66,9 +60,6 @@ TEST(AutostartEntry, IsADesktopEntryThatOpensTheProgramQuotedForTheExecLine) {
       {"/a\"b", "\"/a\\\\\"b\""}, {"/a$b`c", "\"/a\\\\$b\\\\`c\""}, {"/a\\b", "\"/a\\\\\\\\b\""},
       {"/100%/u", "\"/100%%/u\""}};
   for (const auto& [path, argument] : quoting) EXPECT_EQ(desktop_exec_argument(path), argument) << path;
-}
-
-TEST(AutostartEntry, KnowsAnEntryTheUserTurnedOff) {
   const std::pair<const char*, bool> entries[] = {
       {"[Desktop Entry]\nHidden=true\n", true},
       {"[Desktop Entry]\nX-GNOME-Autostart-enabled = false\n", true},
@@ -77,93 +68,73 @@ TEST(AutostartEntry, KnowsAnEntryTheUserTurnedOff) {
   for (const auto& [entry, off] : entries) EXPECT_EQ(autostart_entry_disabled(entry), off) << entry;
 }
 
-TEST(RegisterAutostart, WritesTheEntryFollowsAMovedProgramAndKeepsAnEntryTurnedOff) {
-  TempDir dir;
-  const AutostartPlace place{dir.path() / "config" / "autostart", dir.path() / "no-sys"};
-  const AutostartOutcome outcome = register_autostart("/opt/a/berthline-utility", place);
-  ASSERT_EQ(outcome.result, AutostartResult::written) << outcome.detail;
-  EXPECT_EQ(outcome.entry, *place.directory / "berthline-utility.desktop");
-  EXPECT_EQ(read_file(outcome.entry), autostart_entry_text("/opt/a/berthline-utility"));
-  EXPECT_EQ(std::distance(fs::directory_iterator(*place.directory), fs::directory_iterator()), 1)
-      << "no temporary file is left behind";
-  EXPECT_EQ(register_autostart("/opt/a/berthline-utility", place).result, AutostartResult::unchanged);
-  EXPECT_EQ(register_autostart("/usr/bin/berthline-utility", place).result, AutostartResult::written);
-  EXPECT_EQ(read_file(outcome.entry), autostart_entry_text("/usr/bin/berthline-utility"));
-  const std::string off = "[Desktop Entry]\nType=Application\nExec=/old/path\nHidden=true\n";
-  write_file(outcome.entry, off);
-  EXPECT_EQ(register_autostart("/opt/b/berthline-utility", place).result, AutostartResult::kept_off);
-  EXPECT_EQ(read_file(outcome.entry), off);
-}
-
-TEST(RegisterAutostart, WritesNothingForACopyOnARemovableMedium) {
+// One autostart directory through a sequence of registrations, each with the entry it
+// leaves ("" for none): nothing for a copy on a removable medium or a path that cannot
+// be an Exec line, then written, unchanged, moved, and an entry turned off kept off.
+TEST(RegisterAutostart, WritesTheEntryOnlyWhereItMayAndKeepsAnEntryTurnedOff) {
   TempDir dir;
   const fs::path program = dir.path() / "berthline-utility";
   write_file(program, "");
   const fs::path removable_sys = fake_sysfs(dir.path() / "sys-removable", program, "1\n");
   const fs::path fixed_sys = fake_sysfs(dir.path() / "sys-fixed", program, "0\n");
-  EXPECT_TRUE(is_on_removable_medium(program, removable_sys));
-  EXPECT_FALSE(is_on_removable_medium(program, fixed_sys));
-  const fs::path entries = dir.path() / "autostart";
-  const fs::path no_sys = dir.path() / "no-sys";
-  const std::pair<fs::path, fs::path> removable[] = {{"/Volumes/Berthline/berthline-utility", no_sys},
-                                                     {"/media/ada/STICK/berthline-utility", no_sys},
-                                                     {"/run/media/ada/STICK/bin/berthline-utility", no_sys},
-                                                     {program, removable_sys}};
-  for (const auto& [path, sys] : removable)
-    EXPECT_EQ(register_autostart(path, {entries, sys}).result, AutostartResult::removable) << path;
-  EXPECT_FALSE(fs::exists(entries));
-  // A name that merely begins like a mount root is no medium, nor is a fixed disk.
-  EXPECT_EQ(register_autostart("/mediator/berthline-utility", {entries, no_sys}).result, AutostartResult::written);
-  EXPECT_EQ(register_autostart(program, {entries, fixed_sys}).result, AutostartResult::written);
+  const fs::path entries = dir.path() / "autostart", no_sys = dir.path() / "no-sys";
+  const std::string off = "[Desktop Entry]\nType=Application\nExec=/old/path\nHidden=true\n";
+  using enum AutostartResult;
+  const struct {
+    fs::path program, sys;
+    AutostartResult result;
+    std::string entry;
+    const char* before = nullptr;  // written into the entry first
+  } steps[] = {
+      {"/Volumes/Berthline/berthline-utility", no_sys, removable, ""},
+      {"/media/ada/STICK/berthline-utility", no_sys, removable, ""},
+      {"/run/media/ada/STICK/bin/berthline-utility", no_sys, removable, ""},
+      {program, removable_sys, removable, ""},
+      {"bin/berthline-utility", no_sys, failed, ""},
+      {"/opt/evil\nExec=/bin/sh", no_sys, failed, ""},
+      {"/opt/a/berthline-utility", no_sys, written, autostart_entry_text("/opt/a/berthline-utility")},
+      {"/opt/a/berthline-utility", no_sys, unchanged, autostart_entry_text("/opt/a/berthline-utility")},
+      // A name that merely begins like a mount root is no medium, nor is a fixed disk.
+      {"/mediator/berthline-utility", no_sys, written, autostart_entry_text("/mediator/berthline-utility")},
+      {program, fixed_sys, written, autostart_entry_text(program)},
+      {"/opt/b/berthline-utility", no_sys, kept_off, off, off.c_str()},
+  };
+  for (const auto& step : steps) {
+    if (step.before) write_file(entries / kAutostartFileName, step.before);
+    const AutostartOutcome outcome = register_autostart(step.program, {entries, step.sys});
+    EXPECT_EQ(outcome.result, step.result) << step.program << " " << outcome.detail;
+    EXPECT_EQ(read_file(entries / kAutostartFileName), step.entry) << step.program;
+  }
+  EXPECT_EQ(std::distance(fs::directory_iterator(entries), fs::directory_iterator()), 1) << "no temporary file is left";
+  // No home, or a file where the directory should be.
+  EXPECT_EQ(register_autostart("/usr/bin/x", {std::nullopt, no_sys}).result, failed);
+  write_file(dir.path() / "config", "x");
+  const AutostartOutcome blocked = register_autostart("/usr/bin/x", {dir.path() / "config" / "autostart", no_sys});
+  EXPECT_EQ(blocked.result, failed);
+  EXPECT_NE(blocked.detail.find("cannot create"), std::string::npos) << blocked.detail;
 }
 
-TEST(RegisterAutostart, ReportsAnEntryThatCannotBeWrittenOrPathsItCannotOpen) {
+// The program's own path and its found directory are checked by running it (the Qt tests).
+TEST(DesktopResources, FoundInstalledOrInTheFirstFallbackThatHoldsThemAndOnlyTheirOwnFilesAreGiven) {
   TempDir dir;
-  write_file(dir.path() / "config", "a file where the directory should be");
-  const AutostartOutcome outcome =
-      register_autostart("/usr/bin/berthline-utility", {dir.path() / "config" / "autostart", dir.path() / "no-sys"});
-  EXPECT_EQ(outcome.result, AutostartResult::failed);
-  EXPECT_NE(outcome.detail.find("cannot create"), std::string::npos) << outcome.detail;
-  const AutostartPlace place{dir.path(), dir.path() / "no-sys"};
-  EXPECT_EQ(register_autostart("bin/berthline-utility", place).result, AutostartResult::failed);
-  EXPECT_EQ(register_autostart("/opt/evil\nExec=/bin/sh", place).result, AutostartResult::failed);
-  EXPECT_FALSE(fs::exists(dir.path() / kAutostartFileName));
-  EXPECT_EQ(register_autostart("/usr/bin/x", {std::nullopt, dir.path()}).result, AutostartResult::failed);
-}
-
-void touch(const fs::path& path) { testing::write_file(path, "x"); }
-
-TEST(FindResources, PrefersTheInstalledDirectoryThenFallsBackInOrderToOnesThatHoldTheResources) {
-  testing::TempDir dir;
-  const fs::path program = dir.path() / "bin" / "berthline-utility";
-  fs::create_directories(dir.path() / "share" / "berthline-utility");  // empty: not the resources
+  const fs::path program = dir.path() / "bin" / "berthline-utility", share = dir.path() / "share" / "berthline-utility";
+  fs::create_directories(share);  // empty: not the resources
   fs::create_directories(dir.path() / "first");
-  touch(dir.path() / "second" / kResourceMarker);
+  write_file(dir.path() / "second" / kResourceMarker, "x");
   const fs::path fallbacks[] = {dir.path() / "first", dir.path() / "second"};
   EXPECT_EQ(find_resource_directory(program, "../share/berthline-utility", fallbacks), dir.path() / "second");
-  touch(dir.path() / "share" / "berthline-utility" / kResourceMarker);
-  EXPECT_EQ(find_resource_directory(program, "../share/berthline-utility", fallbacks),
-            dir.path() / "share" / "berthline-utility");
+  write_file(share / kResourceMarker, "x");
+  EXPECT_EQ(find_resource_directory(program, "../share/berthline-utility", fallbacks), share);
   EXPECT_EQ(find_resource_directory(dir.path() / "bin" / "x", "../elsewhere", {}), std::nullopt);
-}
 
-TEST(DesktopResources, TheProgramIsTheBundleAndResourcesAreFilesOfTheDirectoryOnly) {
-  testing::TempDir dir;
-  const fs::path res = dir.path() / "res";
-  touch(res / "eject.png");
-  touch(res / "Vantrel_loginitem.scpt");
-  touch(dir.path() / "secret.png");
-  fs::create_directories(res / "folder.png");
-  DesktopResources resources("/usr/bin/berthline-utility", res);
-  EXPECT_EQ(resources.bundle_path(), "/usr/bin/berthline-utility");
-  EXPECT_EQ(resources.resource_directory(), res.string());
-  EXPECT_EQ(resources.path_for_resource("eject", "png"), (res / "eject.png").string());
-  EXPECT_EQ(resources.path_for_resource("Vantrel_loginitem", "scpt"), (res / "Vantrel_loginitem.scpt").string());
+  for (const char* file : {"eject.png", "Vantrel_loginitem.scpt"}) write_file(share / file, "x");
+  write_file(dir.path() / "share" / "secret.png", "x");
+  fs::create_directories(share / "folder.png");
+  DesktopResources resources("/usr/bin/berthline-utility", share);
+  EXPECT_EQ(resources.path_for_resource("eject", "png"), (share / "eject.png").string());
+  EXPECT_EQ(resources.path_for_resource("Vantrel_loginitem", "scpt"), (share / "Vantrel_loginitem.scpt").string());
   for (const auto& [name, type] : {std::pair{"eject-w", "png"}, {"folder", "png"}, {"../secret", "png"}, {"..", ""}})
     EXPECT_EQ(resources.path_for_resource(name, type), std::nullopt) << name << "." << type;
-  EXPECT_EQ(resources.localized_string("Confirm", "Confirm"), "Confirm");
-  EXPECT_TRUE(current_program_path().is_absolute());
-  EXPECT_EQ(current_program_path().filename(), "desktop_tests");
 }
 
 AppleEventDescriptor text(std::string_view value) {
@@ -177,68 +148,47 @@ AppleEvent subroutine_call(std::string_view handler, std::vector<AppleEventDescr
   return event;
 }
 
-// The application delegate's launch-time call, on the desktop backends.
-class LoginItemAtLaunch : public ::testing::Test {
- protected:
-  void run_login_item(const fs::path& program) {
-    DesktopResources resources(program, BERTH_APP_RESOURCES_DIR);
+// The application delegate's launch-time call, on the desktop backends; a removable
+// medium's copy at launch is the register's own test: the outcome is the same.
+TEST(LoginItemAtLaunch, WritesTheAutostartEntryForTheProgramOrLogsWhyNot) {
+  for (const bool blocked : {false, true}) {
+    TempDir dir;
+    if (blocked) write_file(dir.path() / "autostart", "a file in the directory's place");
+    sim::MemorySystemLog log;
+    AutostartScriptRunner runner{AutostartPlace{dir.path() / "autostart", dir.path() / "no-sys"}};
+    DesktopResources resources("/usr/local/bin/berthline-utility", BERTH_APP_RESOURCES_DIR);
     ScopedServices installed(Services{.system_log = &log, .resources = &resources, .script_runner = &runner});
     app::Application application;
     app::AppDelegate delegate(application);
     delegate._runAppleScriptWithCommand(app::kLoginItemHandler, app::kLoginItemScript, resources.bundle_path());
-    ASSERT_EQ(runner.outcomes().size(), 1u);
+    ASSERT_EQ(std::pair(runner.outcomes().size(), log.lines().size()), std::pair(std::size_t{1}, std::size_t{blocked}));
+    if (!blocked) {
+      EXPECT_EQ(read_file(dir.path() / "autostart" / kAutostartFileName), autostart_entry_text(resources.bundle_path()));
+      continue;
+    }
+    EXPECT_TRUE(log.lines()[0].starts_with("error executing applescript: errors:") &&
+                log.lines()[0].find("cannot create") != std::string::npos) << log.lines()[0];
   }
-
-  TempDir dir;
-  sim::MemorySystemLog log;
-  AutostartScriptRunner runner{AutostartPlace{dir.path() / "autostart", dir.path() / "no-sys"}};
-};
-
-// A removable medium's copy at launch is the register's own test: the outcome is the same.
-TEST_F(LoginItemAtLaunch, WritesTheAutostartEntryForTheProgram) {
-  run_login_item("/usr/local/bin/berthline-utility");
-  EXPECT_EQ(runner.outcomes()[0].result, AutostartResult::written);
-  EXPECT_EQ(testing::read_file(dir.path() / "autostart" / kAutostartFileName),
-            autostart_entry_text("/usr/local/bin/berthline-utility"));
-  EXPECT_TRUE(log.lines().empty());
 }
 
-TEST_F(LoginItemAtLaunch, LogsAnEntryThatCannotBeWritten) {
-  testing::write_file(dir.path() / "autostart", "a file in the directory's place");
-  run_login_item("/usr/bin/berthline-utility");
-  ASSERT_EQ(log.lines().size(), 1u);
-  EXPECT_TRUE(log.lines()[0].starts_with("error executing applescript: errors:")) << log.lines()[0];
-  EXPECT_NE(log.lines()[0].find("cannot create"), std::string::npos) << log.lines()[0];
-}
-
-TEST(ScriptHandlers, AreReadFromTheScriptsSource) {
-  const auto handlers = declared_handlers(
-      "-- on commented(x)\n on add_Vantrel_to_loginitems(appPath)\n\tend add_Vantrel_to_loginitems\n"
-      "on\tOther_One (x)\non run\n");
-  EXPECT_EQ(handlers, (std::set<std::string>{"add_vantrel_to_loginitems", "other_one"}));
-}
-
-TEST(AutostartRunner, LoadsTheShippedScriptNothingMissingAndFlagsAScriptWithoutHandlers) {
-  TempDir dir;
-  AutostartScriptRunner runner({dir.path(), dir.path()});
-  const ScriptLoadResult shipped = runner.load_script(std::string(BERTH_APP_RESOURCES_DIR) + "/Vantrel_loginitem.scpt");
-  ASSERT_NE(shipped.script, 0u);
-  EXPECT_FALSE(shipped.errors) << *shipped.errors;
-  EXPECT_EQ(runner.load_script((dir.path() / "missing.scpt").string()).script, 0u);
-  testing::write_file(dir.path() / "dialog.scpt", "display dialog \"hi\"\n");
-  const ScriptLoadResult empty = runner.load_script(dir.path() / "dialog.scpt");
-  EXPECT_NE(empty.script, 0u);
-  ASSERT_TRUE(empty.errors);
-  EXPECT_NE(empty.errors->find("no handler"), std::string::npos);
-}
-
-TEST(AutostartRunner, RunsOnlyTheLoginItemHandlerTheScriptDeclares) {
+// The runner reads the handlers a script declares and performs only the login-item
+// one; anything else is a failed run, as the scripting framework reports one.
+TEST(AutostartRunner, LoadsScriptsWithTheirHandlersAndRunsOnlyTheLoginItemHandler) {
+  EXPECT_EQ(declared_handlers("-- on commented(x)\n on add_Vantrel_to_loginitems(appPath)\n\tend add_Vantrel_to_loginitems\n"
+                              "on\tOther_One (x)\non run\n"),
+            (std::set<std::string>{"add_vantrel_to_loginitems", "other_one"}));
   TempDir dir;
   AutostartScriptRunner runner({dir.path() / "autostart", dir.path()});
-  testing::write_file(dir.path() / "script.scpt", "on add_vantrel_to_loginitems(p)\nend\non quit_all(p)\nend\n");
-  const script_handle_t script = runner.load_script(dir.path() / "script.scpt").script;
-  const std::vector<AppleEventDescriptor> program{text("/usr/bin/berthline-utility")};
+  const ScriptLoadResult shipped = runner.load_script(std::string(BERTH_APP_RESOURCES_DIR) + "/Vantrel_loginitem.scpt");
+  EXPECT_TRUE(shipped.script != 0 && !shipped.errors) << shipped.errors.value_or("");
+  EXPECT_EQ(runner.load_script((dir.path() / "missing.scpt").string()).script, 0u);
+  const ScriptLoadResult empty = runner.load_script(dir.write("dialog.scpt", "display dialog \"hi\"\n"));
+  EXPECT_NE(empty.script, 0u);
+  EXPECT_NE(empty.errors.value_or("").find("no handler"), std::string::npos);
 
+  const script_handle_t script =
+      runner.load_script(dir.write("script.scpt", "on add_vantrel_to_loginitems(p)\nend\non quit_all(p)\nend\n")).script;
+  const std::vector<AppleEventDescriptor> program{text("/usr/bin/berthline-utility")};
   const ScriptExecuteResult unknown = runner.execute(script, subroutine_call("remove_everything", program));
   EXPECT_FALSE(unknown.has_result);
   EXPECT_NE(unknown.errors.find("no handler remove_everything"), std::string::npos) << unknown.errors;
@@ -248,7 +198,6 @@ TEST(AutostartRunner, RunsOnlyTheLoginItemHandlerTheScriptDeclares) {
   not_a_call.event_id = four_char_code("odoc");
   EXPECT_FALSE(runner.execute(script, not_a_call).has_result);
   EXPECT_TRUE(runner.outcomes().empty()) << "nothing was performed";
-
   EXPECT_TRUE(runner.execute(script, subroutine_call("ADD_Vantrel_To_LoginItems", program)).has_result);
   EXPECT_TRUE(fs::exists(dir.path() / "autostart" / kAutostartFileName));
   runner.release_script(script);
