@@ -35,9 +35,9 @@ const sim::SimI2cDevice& device(RegctlBench& bench) { return bench.controller().
 // 0 to 5, and only pins 3 and 4 change. A failed register call does not stop them; only
 // a failed read keeps its (undelivered) value from being written back.
 TEST_F(Gpio, PinOperationsMakeTheirRegisterAccessesWhateverFails) {
-  // failing: the call of the operation that fails (0: none); operation: 'C' CLRSCL,
-  // 'S'/'s' gpio_set of pin to true/false, 'G' gpio_get of pin.
-  struct Case { const char* name; json window; std::uint64_t failing; char operation; std::uint8_t pin; bool result; Log expected; };
+  // Name, window, the call of the operation that fails (0: none), operation ('C' CLRSCL,
+  // 'S'/'s' gpio_set of pin to true/false, 'G' gpio_get of pin), pin, result, accesses.
+  using Case = std::tuple<const char*, json, std::uint64_t, char, std::uint8_t, bool, Log>;
   const json reset = {{"0x224", "0x3F"}};
   const json high = {{"0x220", "0xFFFF0015"}, {"0x224", "0x8000003A"}};
   const std::vector<Case> cases{
@@ -57,14 +57,14 @@ TEST_F(Gpio, PinOperationsMakeTheirRegisterAccessesWhateverFails) {
       {"get, failed input select", reset, 4, 'G', 4, true, {"W A8=224", "R AC=3F", "W AC=3F", "R AC=3F"}},
       {"get, failed input read", reset, 5, 'G', 4, false, {"W A8=224", "R AC=3F", "W AC=3F", "W A8=230"}},
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    RegctlBench bench(with_window(c.window, {{"faults", testing::fail_call_after_setup(c.failing)}}));
+  for (const auto& [name, window, failing, operation, pin, result, expected] : cases) {
+    SCOPED_TRACE(name);
+    RegctlBench bench(with_window(window, {{"faults", testing::fail_call_after_setup(failing)}}));
     bench.start_log();
-    if (c.operation == 'C') CLRSCL(bench.connect, bench.dev());
-    else if (c.operation == 'G') EXPECT_EQ(gpio_get(bench.connect, bench.dev(), c.pin), c.result);
-    else EXPECT_TRUE(gpio_set(bench.connect, bench.dev(), c.pin, c.operation == 'S'));
-    EXPECT_EQ(bench.log(), c.expected);
+    if (operation == 'C') CLRSCL(bench.connect, bench.dev());
+    else if (operation == 'G') EXPECT_EQ(gpio_get(bench.connect, bench.dev(), pin), result);
+    else EXPECT_TRUE(gpio_set(bench.connect, bench.dev(), pin, operation == 'S'));
+    EXPECT_EQ(bench.log(), expected);
   }
 }
 
@@ -103,27 +103,23 @@ TEST_F(Gpio, TheRegisterDumpNamesEveryRegisterInTableOrderUntilAFailedRead) {
   EXPECT_EQ(failing.console().err(), "M9182_REG_GPIO_DATA_OUT=0\nM9182_REG_GPIO_DATA_OUT_EN=3f\ndump_gpio_regs err\n");
 }
 
-TEST_F(Gpio, TestRoutineThreeWritesTwoBytesThatArriveAtDevice0x23) {
-  RegctlBench bench;
-  ASSERT_TRUE(gpio_test3(bench.connect, bench.dev()));
-  EXPECT_EQ(device(bench).received(), (std::vector<std::uint8_t>{0xFF, 0xFF}));
-  EXPECT_EQ(device(bench).starts() + device(bench).stops(), 2u);
-  EXPECT_EQ(bench.controller().peek(M9182_REG_GPIO_PORT_ACTIVE_EN), 0x777777u);
-  EXPECT_EQ(glo_i2c_spd, 7000u);
-  EXPECT_FALSE(started);
-  EXPECT_EQ(bench.console().out() + bench.console().err(), "gpio_test3 done\n");
-}
-
+// Test routine three writes the address 0x23 and two bytes 0xFF at its own speed.
 TEST_F(Gpio, BytesArriveAndAreAcknowledgedOnlyByTheAddressedDevice) {
   RegctlBench bench;
+  ASSERT_TRUE(gpio_test3(bench.connect, bench.dev()));
+  EXPECT_EQ(bench.console().out() + bench.console().err(), "gpio_test3 done\n");
+  EXPECT_EQ((std::vector{bench.controller().peek(M9182_REG_GPIO_PORT_ACTIVE_EN), glo_i2c_spd}),
+            (std::vector<std::uint32_t>{0x777777, 7000}));
   EXPECT_FALSE(i2c_write_byte(bench.connect, bench.dev(), true, false, 0x23 << 1));
   for (std::uint8_t byte : {0x00, 0x5A, 0x81})
     EXPECT_FALSE(i2c_write_byte(bench.connect, bench.dev(), false, byte == 0x81, byte));
-  EXPECT_EQ(device(bench).received(), (std::vector<std::uint8_t>{0x00, 0x5A, 0x81}));
+  EXPECT_EQ(device(bench).received(), (std::vector<std::uint8_t>{0xFF, 0xFF, 0x00, 0x5A, 0x81}));
+  EXPECT_EQ(device(bench).starts() + device(bench).stops(), 4u);
   // Nobody answers 0x50: its address and the byte after it are not acknowledged.
   EXPECT_TRUE(i2c_write_byte(bench.connect, bench.dev(), true, false, 0x50 << 1));
   EXPECT_TRUE(i2c_write_byte(bench.connect, bench.dev(), false, true, 0x01));
-  EXPECT_EQ(device(bench).transfers().size(), 1u);
+  EXPECT_EQ(device(bench).transfers().size(), 2u);
+  EXPECT_FALSE(started);
 }
 
 // A repeated start turns the transfer round; bytes are then read until the not-acknowledge.
@@ -195,41 +191,29 @@ TEST(SataLed, LightAndDarkChangeOnlyTheirPinsOutputBit) {
   }
 }
 
-TEST(SataLed, AnLedBlinksAndThenComesBackAsItWas) {
-  for (const bool lit : {true, false}) {
-    SCOPED_TRACE(lit ? "lit" : "dark");
-    RegctlBench bench(leds_dark());
-    if (lit) {
-      ASSERT_TRUE(light_sata_status_LED(bench.connect, bench.dev(), 1));
-    }
-    ASSERT_TRUE(blink_sata_status_LED(bench.connect, bench.dev(), 1, true));
-    EXPECT_EQ(led(bench, 5), LedState::blinking);
-    EXPECT_EQ(out_bits(bench) & 0x20, 0x20u);  // dark between blinks
-    EXPECT_EQ((std::vector{bench.dev()->dev_tbl_b[5], bench.dev()->dev_tbl_a[5]}),
-              (std::vector<std::uint32_t>{1, lit ? 0u : 0x20u}));
-    ASSERT_TRUE(blink_sata_status_LED(bench.connect, bench.dev(), 1, false));
-    EXPECT_EQ(led(bench, 5), lit ? LedState::lit : LedState::dark);
-    EXPECT_EQ(bench.dev()->dev_tbl_b[5] + bench.controller().peek(M9182_REG_GPIO_BLINK_EN), 0u);
-  }
-}
-
-TEST(SataLedEntry, OnOffAndBlinkWorkThroughTheirOwnConnection) {
+// Each entry point runs on its own connection. Blinking keeps the LED dark between
+// blinks and ends with the LED as it was, lit or dark; refusals of blinking are quiet.
+TEST(SataLed, EntryPointsSwitchAndBlinkAnLedThatThenComesBackAsItWas) {
   RegctlBench bench(leds_dark());
-  EXPECT_EQ(sata_status_LED_blink(bench.dev(), 0, false), kIOReturnError);  // it does not blink
-  EXPECT_EQ(sata_status_LED_on(bench.dev(), 0), kIOReturnSuccess);
-  EXPECT_EQ(led(bench, 0), LedState::lit);
-  EXPECT_EQ(sata_status_LED_blink(bench.dev(), 0, true), kIOReturnSuccess);
-  EXPECT_EQ(led(bench, 0), LedState::blinking);
-  EXPECT_EQ(sata_status_LED_blink(bench.dev(), 0, true), kIOReturnError);  // it blinks already
-  EXPECT_EQ(sata_status_LED_blink(bench.dev(), 0, false), kIOReturnSuccess);
-  EXPECT_EQ(led(bench, 0), LedState::lit);
-  EXPECT_EQ(sata_status_LED_off(bench.dev(), 0), kIOReturnSuccess);
-  EXPECT_EQ(led(bench, 0), LedState::dark);
+  sDevice* dev = bench.dev();
+  const auto then = [&](kern_return_t status, unsigned pin) { return std::pair{status, led(bench, pin)}; };
+  EXPECT_EQ(then(sata_status_LED_blink(dev, 1, false), 5), std::pair(kIOReturnError, LedState::dark));  // not blinking
+  EXPECT_EQ(then(sata_status_LED_blink(dev, 1, true), 5), std::pair(kIOReturnSuccess, LedState::blinking));
+  EXPECT_EQ(out_bits(bench) & 0x20, 0x20u);  // dark between blinks
+  EXPECT_EQ((std::vector{dev->dev_tbl_b[5], dev->dev_tbl_a[5]}), (std::vector<std::uint32_t>{1, 0x20}));
+  EXPECT_EQ(then(sata_status_LED_blink(dev, 1, true), 5), std::pair(kIOReturnError, LedState::blinking));  // already
+  EXPECT_EQ(then(sata_status_LED_blink(dev, 1, false), 5), std::pair(kIOReturnSuccess, LedState::dark));
+  EXPECT_EQ(dev->dev_tbl_b[5] + bench.controller().peek(M9182_REG_GPIO_BLINK_EN), 0u);
+  EXPECT_EQ(then(sata_status_LED_on(dev, 0), 0), std::pair(kIOReturnSuccess, LedState::lit));
+  EXPECT_EQ(then(sata_status_LED_blink(dev, 0, true), 0), std::pair(kIOReturnSuccess, LedState::blinking));
+  EXPECT_EQ(dev->dev_tbl_a[0], 0u);
+  EXPECT_EQ(then(sata_status_LED_blink(dev, 0, false), 0), std::pair(kIOReturnSuccess, LedState::lit));
+  EXPECT_EQ(then(sata_status_LED_off(dev, 0), 0), std::pair(kIOReturnSuccess, LedState::dark));
   EXPECT_EQ(bench.driver().open_connections(), 1u);  // only the bench's
-  EXPECT_EQ(bench.console().err(), "");  // refusals of blinking are quiet
+  EXPECT_EQ(bench.console().err(), "");
 }
 
-TEST(SataLedEntry, RefusalsOpenNothingAndFailuresHaveTheirLines) {
+TEST(SataLed, RefusalsOpenNothingAndFailuresHaveTheirLines) {
   RegctlBench bench(testing::driver_machine({leds_dark({{"faults", {{"fail_selector", 7}}}}),
                                              leds_dark({{"open_status", "0xE00002C5"}})}));
   bench.console().clear();
