@@ -1,15 +1,12 @@
 #pragma once
 // A simulated controller on the test bench: a machine with register-control services, a
-// connection open on the first and a dock record filled from it, and a readable log of
-// the register accesses.
+// connection open on the first and a dock record filled from it, and a log of its
+// register accesses as "W A8=4", "R AC=9F2320".
 #include <cstdio>
 #include <memory>
-#include <string>
-#include <vector>
 
 #include <nlohmann/json.hpp>
 
-#include "lib/discovery/device_tables.h"
 #include "lib/regctl/regctl_interface.h"
 #include "lib/regctl/regctl_tool.h"
 #include "lib/regctl/spi_flash.h"
@@ -42,7 +39,6 @@ inline std::vector<std::uint8_t> pattern_bytes(std::size_t size, std::uint32_t s
   return bytes;
 }
 
-// One register access as the bench's log shows it: "W A8=4", "R AC=9F2320".
 inline std::string format_access(bool write, unsigned offset, std::uint32_t value) {
   char line[32];
   std::snprintf(line, sizeof line, "%c %X=%X", write ? 'W' : 'R', offset, value);
@@ -81,15 +77,11 @@ class RegctlBench {
   std::vector<std::uint8_t> flash_bytes() { return {flash().contents().begin(), flash().contents().end()}; }
   sim::CaptureConsole& console() { return sim_.console(); }
 
-  // Register accesses from start_log() on, cleared as they are read.
-  void start_log() {
-    controller().clear_accesses();
-    controller().record_accesses(true);
-  }
+  // The register accesses from start_log() on, cleared as they are read.
+  void start_log() { controller().clear_accesses(), controller().record_accesses(true); }
   std::vector<std::string> log() {
     std::vector<std::string> lines;
-    for (const auto& access : controller().accesses())
-      lines.push_back(format_access(access.write, access.offset, access.value));
+    for (const auto& a : controller().accesses()) lines.push_back(format_access(a.write, a.offset, a.value));
     controller().clear_accesses();
     return lines;
   }
