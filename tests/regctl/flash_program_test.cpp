@@ -1,6 +1,5 @@
 // Whole-flash dump and programming against the flash model, the entry points and their
-// fixed /tmp files, a fault at every position of a program, and berthctl's flash program
-// in this process: its guard rails and its cost.
+// fixed /tmp files, a fault at every call of a program, and berthctl's flash program.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -57,9 +56,8 @@ TEST(WholeFlash, ChosenSectorsGetWhatAWholeProgramPutsThere) {
   EXPECT_EQ(bench.console().err(), "");
 }
 
-// Sound behaviour: erasing a flash whose programming is not known would wipe it for
-// good; it is refused before any erase. A protecting flash is programmed, each sector
-// unprotected first.
+// Sound behaviour: a flash whose programming is not known is refused before any erase
+// would wipe it. A protecting flash is programmed, each sector unprotected first.
 TEST(WholeFlash, AnUnknownFlashIsRefusedBeforeAnyEraseAndAProtectingOneIsProgrammed) {
   for (const auto& [id, line] : std::vector<std::pair<const char*, std::string>>{
            {"0x00134020", "unknown ven id = 20h\n"}, {"0x001440EF", "unknown dev id = 1440h\n"},
@@ -125,10 +123,8 @@ TEST(FlashEntryPoints, ADumpReplacesAnOldOneButNeverWritesThroughALinkAnotherNam
   }
 }
 
-// The two fixed input files are shared by every process on the machine, so everything
-// that uses them runs in this one test: the whole-flash image, as a file and as a link,
-// and the BIOS image. An image shorter than the flash (here three sectors and six bytes)
-// leaves the rest erased with a warning for each sector after its end.
+// The fixed input files are shared by every process, so all that uses them runs in this
+// one test. A short image leaves the rest erased, with a warning for each sector after it.
 TEST(FlashFixedFiles, WholeFlashAndBiosProgrammingReadTheirFixedFilesWithoutFollowingLinks) {
   TempDir dir;
   const auto image = pattern_bytes(3 * kFlashSectorSize + 6, 4);
@@ -188,11 +184,9 @@ TEST(FlashFixedFiles, WholeFlashAndBiosProgrammingReadTheirFixedFilesWithoutFoll
   EXPECT_EQ(bench.console().out() + bench.console().err(), "");
 }
 
-// A driver call failing at any point of a whole-flash program (every one of the first
-// 400 calls, 60 spread over the rest, and the last): the program either ends with its
-// failure line or, where the failure does not matter (a sector that did not need
-// unprotecting), leaves the whole image in the flash. It never hangs and never reports
-// success over wrong contents.
+// A driver call failing at any point of a whole-flash program (each of the first 400, 60
+// spread over the rest, the last) ends it with its failure line or, where the failure
+// does not matter, with the whole image in the flash: never a success over wrong contents.
 TEST(FlashFaults, EveryFailingCallOfAWholeFlashProgramEndsClearly) {
   // Three sectors of data: the run erases all 128 sectors and programs three.
   const auto image = pattern_bytes(3 * kFlashSectorSize - 100, 11);
@@ -209,12 +203,10 @@ TEST(FlashFaults, EveryFailingCallOfAWholeFlashProgramEndsClearly) {
     RegctlBench bench(zeroed(json::object(), {{"faults", {{"fail_call", setup + position}}}}));
     const bool ok = program_whole_9182_spi_flash_bytes(bench.connect, bench.dev(), image, {});
     EXPECT_LE(bench.driver().call_count(0) - setup, total);
-    if (ok) {
-      ++survived;
-      EXPECT_TRUE(bench.flash_bytes() == clean.flash_bytes()) << "success over wrong contents";
-    } else {
-      EXPECT_TRUE(bench.console().err().ends_with(" Err\nprogram_whole_9182_spi_flash error done\n"));
-    }
+    survived += ok;
+    EXPECT_TRUE(ok ? bench.flash_bytes() == clean.flash_bytes()
+                   : bench.console().err().ends_with(" Err\nprogram_whole_9182_spi_flash error done\n"))
+        << (ok ? "success over wrong contents" : bench.console().err());
   }
   // The unprotect before each erase may fail without harm; every other call matters.
   EXPECT_GT(survived, 0u);
@@ -222,8 +214,7 @@ TEST(FlashFaults, EveryFailingCallOfAWholeFlashProgramEndsClearly) {
 }
 
 // berthctl's flash program refuses an image that cannot be meant before any erase; a
-// failure part-way says that the flash was changed. (berthctl's own tests run the
-// refusal of an unknown flash and a short image.)
+// failure part-way says that the flash was changed.
 TEST(FlashGuard, RefusalsLeaveTheFlashAloneAndAFailureSaysItChanged) {
   TempDir dir;
   const std::string path = (dir / "image.bin").string();
@@ -259,8 +250,7 @@ TEST(FlashProgram, ErasedSpaceAndUnchangedSectorsCostNoProgramAndNoSecondRead) {
   const auto sector = pattern_bytes(kFlashSectorSize - 2, 9);
   std::copy(sector.begin(), sector.end(), image.begin() + 5 * kFlashSectorSize);
   TempDir dir;
-  const std::string path = (dir / "image.bin").string();
-  write_bytes(path, image);
+  const std::string path = dir.write("image.bin", std::string(image.begin(), image.end()));
   RegctlBench bench;
   const auto calls = [&] { return static_cast<double>(bench.driver().call_count(0)); };
   double start = calls();

@@ -127,8 +127,8 @@ TEST_F(Gpio, ASecondStartIsARepeatedStartThatReleasesDataThenWaitsForTheClock) {
   bench.start_log();
   i2c_start_cond(bench.connect, bench.dev());
   const Log log = bench.log();
-  // The data pin is released (output enable bit 4 set; the acknowledge left it so) and
-  // read, then the clock pin is released (bit 3), both before data is pulled low again.
+  // Data released (output enable bit 4, as the acknowledge left it) and read, then the
+  // clock released (bit 3), before data is pulled low again.
   EXPECT_EQ(Log(log.begin(), log.begin() + 8),
             (Log{"W A8=224", "R AC=37", "W AC=37", "W A8=230", "R AC=37", "W A8=224", "R AC=37", "W AC=3F"}));
   EXPECT_FALSE(i2c_write_byte(bench.connect, bench.dev(), false, false, (0x23 << 1) | 1));
@@ -164,7 +164,6 @@ json leds_dark(json changes = json::object()) {
 }
 
 LedState led(RegctlBench& bench, unsigned pin) { return bench.controller().gpio().led(pin); }
-std::uint32_t out_bits(RegctlBench& bench) { return bench.controller().peek(M9182_REG_GPIO_DATA_OUT); }
 
 TEST(SataLed, LightAndDarkChangeOnlyTheirPinsOutputBit) {
   struct Case { bool light; std::uint8_t port; std::uint32_t before, after; };
@@ -175,7 +174,7 @@ TEST(SataLed, LightAndDarkChangeOnlyTheirPinsOutputBit) {
     RegctlBench bench(dock_controller({{"window", {{"0x220", c.before}, {"0x224", "0x1E"}}}}));
     EXPECT_TRUE(c.light ? light_sata_status_LED(bench.connect, bench.dev(), c.port)
                         : dark_sata_status_LED(bench.connect, bench.dev(), c.port));
-    EXPECT_EQ(out_bits(bench), c.after);
+    EXPECT_EQ(bench.controller().peek(M9182_REG_GPIO_DATA_OUT), c.after);
   }
 }
 
@@ -187,7 +186,7 @@ TEST(SataLed, EntryPointsSwitchAndBlinkAnLedThatThenComesBackAsItWas) {
   const auto then = [&](kern_return_t status, unsigned pin) { return std::pair{status, led(bench, pin)}; };
   EXPECT_EQ(then(sata_status_LED_blink(dev, 1, false), 5), std::pair(kIOReturnError, LedState::dark));  // not blinking
   EXPECT_EQ(then(sata_status_LED_blink(dev, 1, true), 5), std::pair(kIOReturnSuccess, LedState::blinking));
-  EXPECT_EQ(out_bits(bench) & 0x20, 0x20u);  // dark between blinks
+  EXPECT_EQ(bench.controller().peek(M9182_REG_GPIO_DATA_OUT) & 0x20, 0x20u);  // dark between blinks
   EXPECT_EQ((std::vector{dev->dev_tbl_b[5], dev->dev_tbl_a[5]}), (std::vector<std::uint32_t>{1, 0x20}));
   EXPECT_EQ(then(sata_status_LED_blink(dev, 1, true), 5), std::pair(kIOReturnError, LedState::blinking));  // already
   EXPECT_EQ(then(sata_status_LED_blink(dev, 1, false), 5), std::pair(kIOReturnSuccess, LedState::dark));
