@@ -1,6 +1,5 @@
-// GPIO pins, the bit-banged I2C bus and the SATA status LEDs against the simulated
-// GPIO block, whose lines are open drain, with an I2C device on pins 3 (clock) and 4
-// (data) and the LEDs on pins 0 and 5.
+// GPIO pins, the bit-banged I2C bus and the SATA status LEDs against the simulated GPIO
+// block: open-drain lines, an I2C device on pins 3 (clock) and 4 (data), LEDs on 0 and 5.
 #include <gtest/gtest.h>
 
 #include "lib/regctl/gpio_i2c.h"
@@ -10,44 +9,26 @@
 namespace berth {
 namespace {
 
+using namespace testing;
 using sim::LedState;
-using testing::dock_controller;
-using testing::json;
-using testing::RegctlBench;
 using Log = std::vector<std::string>;
 
 // The I2C globals are process-wide; every test starts from their initial values.
-class Gpio : public ::testing::Test {
- protected:
-  void SetUp() override {
-    started = glo_i2c_scl_timeout = false;
-    glo_i2c_spd = 0;
-  }
-  void TearDown() override { SetUp(); }
+struct Gpio : ::testing::Test {
+  static void reset() { started = glo_i2c_scl_timeout = false, glo_i2c_spd = 0; }
+  Gpio() { reset(); }
+  ~Gpio() override { reset(); }
 };
 
-json with_window(const json& registers, const json& changes = json::object()) {
-  json service = dock_controller(changes);
-  service["window"] = registers;
-  return service;
-}
-
-std::uint32_t reg(RegctlBench& bench, std::uint32_t index) { return bench.controller().peek(index); }
 const sim::SimI2cDevice& device(RegctlBench& bench) { return bench.controller().gpio().i2c_devices().at(0); }
 
 // The register accesses of the pin operations: written back, a register keeps only bits
 // 0 to 5, and only pins 3 and 4 change. A failed register call does not stop them; only
 // a failed read keeps its (undelivered) value from being written back.
 TEST_F(Gpio, PinOperationsMakeTheirRegisterAccessesWhateverFails) {
-  struct Case {
-    const char* name;
-    json window;
-    std::uint64_t failing;  // call of the operation; 0: none
-    char operation;         // 'C': CLRSCL, 'S'/'s': gpio_set true/false of pin, 'G': gpio_get of pin
-    std::uint8_t pin;
-    bool result;
-    Log expected;
-  };
+  // Name, window, the call of the operation that fails (0: none), operation ('C' CLRSCL,
+  // 'S'/'s' gpio_set of pin to true/false, 'G' gpio_get of pin), pin, result, accesses.
+  using Case = std::tuple<const char*, json, std::uint64_t, char, std::uint8_t, bool, Log>;
   const json reset = {{"0x224", "0x3F"}};
   const json high = {{"0x220", "0xFFFF0015"}, {"0x224", "0x8000003A"}};
   const std::vector<Case> cases{
@@ -67,80 +48,74 @@ TEST_F(Gpio, PinOperationsMakeTheirRegisterAccessesWhateverFails) {
       {"get, failed input select", reset, 4, 'G', 4, true, {"W A8=224", "R AC=3F", "W AC=3F", "R AC=3F"}},
       {"get, failed input read", reset, 5, 'G', 4, false, {"W A8=224", "R AC=3F", "W AC=3F", "W A8=230"}},
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    RegctlBench bench(with_window(c.window, {{"faults", testing::fail_call_after_setup(c.failing)}}));
+  for (const auto& [name, window, failing, operation, pin, result, expected] : cases) {
+    SCOPED_TRACE(name);
+    RegctlBench bench(dock_controller({{"window", window}, {"faults", fail_call_after_setup(failing)}}));
     bench.start_log();
-    if (c.operation == 'C') CLRSCL(bench.connect, bench.dev());
-    else if (c.operation == 'G') EXPECT_EQ(gpio_get(bench.connect, bench.dev(), c.pin), c.result);
-    else EXPECT_TRUE(gpio_set(bench.connect, bench.dev(), c.pin, c.operation == 'S'));
-    EXPECT_EQ(bench.log(), c.expected);
+    if (operation == 'C') CLRSCL(bench.connect, bench.dev());
+    else if (operation == 'G') EXPECT_EQ(gpio_get(bench.connect, bench.dev(), pin), result);
+    else EXPECT_TRUE(gpio_set(bench.connect, bench.dev(), pin, operation == 'S'));
+    EXPECT_EQ(bench.log(), expected);
   }
 }
 
-TEST_F(Gpio, DefaultSettingsDarkenBothLedsReleaseTheBusAndForgetBlinks) {
+// Both LEDs driven and dark, the bus released, blinks forgotten; the first failed
+// write ends the settings with their line.
+TEST_F(Gpio, DefaultSettingsWriteTheirRegistersInTurnAndForgetBlinks) {
   RegctlBench bench;
   for (unsigned pin = 0; pin < 8; ++pin) bench.dev()->dev_tbl_a[pin] = bench.dev()->dev_tbl_b[pin] = 7;
+  bench.start_log();
   ASSERT_TRUE(reset_gpio_to_default_2(bench.connect, bench.dev()));
-  EXPECT_EQ(reg(bench, M9182_REG_GPIO_DATA_OUT), 0x21u);
-  EXPECT_EQ(reg(bench, M9182_REG_GPIO_DATA_OUT_EN), 0x1Eu);
-  EXPECT_EQ(reg(bench, M9182_REG_GPIO_BLINK_EN), 0u);
-  EXPECT_EQ(reg(bench, M9182_REG_GPIO_PORT_ACTIVE_EN), 0x743217u);
-  EXPECT_EQ(bench.controller().gpio().led(0), sim::LedState::dark);
-  EXPECT_EQ(bench.controller().gpio().led(5), sim::LedState::dark);
-  EXPECT_TRUE(bench.controller().gpio().line(3) && bench.controller().gpio().line(4));
+  EXPECT_EQ(bench.log(), (Log{"W A8=220", "W AC=21", "W A8=224", "W AC=1E", "W A8=228", "W AC=0", "W A8=258",
+                              "W AC=743217"}));
   for (unsigned pin = 0; pin < 6; ++pin) EXPECT_EQ(bench.dev()->dev_tbl_a[pin] + bench.dev()->dev_tbl_b[pin], 0u);
   EXPECT_EQ(bench.dev()->dev_tbl_a[6] + bench.dev()->dev_tbl_b[7], 14u);
-}
-
-TEST_F(Gpio, DefaultSettingsStopAtTheFirstFailedWrite) {
-  RegctlBench bench(dock_controller({{"faults", {{"fail_selector", 8}}}}));
-  bench.console().clear();
-  EXPECT_FALSE(reset_gpio_to_default_2(bench.connect, bench.dev()));
-  EXPECT_FALSE(reset_gpio_to_default_3(bench.connect, bench.dev()));
-  EXPECT_EQ(bench.console().err(), "reset_gpio_to_default_2 err\nreset_gpio_to_default_3 err\n");
   EXPECT_EQ(reset_gpio(bench.dev()), kIOReturnBadArgument);
+  RegctlBench failing(dock_controller({{"faults", {{"fail_selector", 8}}}}));
+  failing.console().clear();
+  EXPECT_FALSE(reset_gpio_to_default_2(failing.connect, failing.dev()));
+  EXPECT_FALSE(reset_gpio_to_default_3(failing.connect, failing.dev()));
+  EXPECT_EQ(failing.console().err(), "reset_gpio_to_default_2 err\nreset_gpio_to_default_3 err\n");
 }
 
 TEST_F(Gpio, TheRegisterDumpNamesEveryRegisterInTableOrderUntilAFailedRead) {
-  RegctlBench bench(with_window({{"0x258", "0x743217"}, {"0x22C", "0x5"}}));
-  std::vector<std::string> told;
-  ASSERT_TRUE(dump_gpio_regs(bench.connect, bench.dev(), [&](const char* name, auto) { told.push_back(name); }));
-  const std::string lines =
-      "M9182_REG_GPIO_DATA_OUT=0\nM9182_REG_GPIO_DATA_OUT_EN=3f\nM9182_REG_GPIO_BLINK_EN=0\n"
-      "M9182_REG_GPIO_DATA_IN_POLARITY=5\nM9182_REG_GPIO_DATA_IN=3f\nM9182_REG_GPIO_INT_CAUSE=0\n"
-      "M9182_REG_GPIO_INT_MASK=0\nM9182_REG_GPIO_INT_LEVEL_MASK=0\nM9182_REG_GPIO_SAMPLE_AT_RESET=0\n"
-      "M9182_REG_GPIO_PORT_ACTIVE_EN=743217\n";
-  EXPECT_EQ(bench.console().err(), lines);
-  EXPECT_EQ(told.size(), 10u);
+  RegctlBench bench(dock_controller({{"window", {{"0x258", "0x743217"}, {"0x22C", "0x5"}}}}));
+  std::size_t told = 0;
+  ASSERT_TRUE(dump_gpio_regs(bench.connect, bench.dev(), [&](const char*, auto) { ++told; }));
+  EXPECT_EQ(bench.console().err(),
+            "M9182_REG_GPIO_DATA_OUT=0\nM9182_REG_GPIO_DATA_OUT_EN=3f\nM9182_REG_GPIO_BLINK_EN=0\n"
+            "M9182_REG_GPIO_DATA_IN_POLARITY=5\nM9182_REG_GPIO_DATA_IN=3f\nM9182_REG_GPIO_INT_CAUSE=0\n"
+            "M9182_REG_GPIO_INT_MASK=0\nM9182_REG_GPIO_INT_LEVEL_MASK=0\nM9182_REG_GPIO_SAMPLE_AT_RESET=0\n"
+            "M9182_REG_GPIO_PORT_ACTIVE_EN=743217\n");
+  EXPECT_EQ(told, 10u);
   // Call 6 reads the third register.
-  RegctlBench failing(dock_controller({{"faults", testing::fail_call_after_setup(6)}}));
+  RegctlBench failing(dock_controller({{"faults", fail_call_after_setup(6)}}));
   EXPECT_FALSE(dump_gpio_regs(failing.connect, failing.dev()));
   EXPECT_EQ(failing.console().err(), "M9182_REG_GPIO_DATA_OUT=0\nM9182_REG_GPIO_DATA_OUT_EN=3f\ndump_gpio_regs err\n");
 }
 
-TEST_F(Gpio, TestRoutineThreeWritesTwoBytesThatArriveAtDevice0x23) {
-  RegctlBench bench;
-  ASSERT_TRUE(gpio_test3(bench.connect, bench.dev()));
-  EXPECT_EQ(device(bench).received(), (std::vector<std::uint8_t>{0xFF, 0xFF}));
-  EXPECT_EQ(device(bench).starts() + device(bench).stops(), 2u);
-  EXPECT_EQ(reg(bench, M9182_REG_GPIO_PORT_ACTIVE_EN), 0x777777u);
-  EXPECT_EQ(glo_i2c_spd, 7000u);
-  EXPECT_FALSE(started);
-  EXPECT_EQ(bench.console().out(), "gpio_test3 done\n");
-  EXPECT_EQ(bench.console().err(), "");
-}
-
+// Test routine three writes the address 0x23 and two bytes 0xFF at its own speed. Writing
+// a 1 while the device holds data low to acknowledge is lost arbitration.
 TEST_F(Gpio, BytesArriveAndAreAcknowledgedOnlyByTheAddressedDevice) {
   RegctlBench bench;
+  ASSERT_TRUE(gpio_test3(bench.connect, bench.dev()));
+  EXPECT_EQ(bench.console().out() + bench.console().err(), "gpio_test3 done\n");
+  EXPECT_EQ((std::vector{bench.controller().peek(M9182_REG_GPIO_PORT_ACTIVE_EN), glo_i2c_spd}),
+            (std::vector<std::uint32_t>{0x777777, 7000}));
   EXPECT_FALSE(i2c_write_byte(bench.connect, bench.dev(), true, false, 0x23 << 1));
   for (std::uint8_t byte : {0x00, 0x5A, 0x81})
     EXPECT_FALSE(i2c_write_byte(bench.connect, bench.dev(), false, byte == 0x81, byte));
-  EXPECT_EQ(device(bench).received(), (std::vector<std::uint8_t>{0x00, 0x5A, 0x81}));
+  EXPECT_EQ(device(bench).received(), (std::vector<std::uint8_t>{0xFF, 0xFF, 0x00, 0x5A, 0x81}));
+  EXPECT_EQ(device(bench).starts() + device(bench).stops(), 4u);
   // Nobody answers 0x50: its address and the byte after it are not acknowledged.
   EXPECT_TRUE(i2c_write_byte(bench.connect, bench.dev(), true, false, 0x50 << 1));
   EXPECT_TRUE(i2c_write_byte(bench.connect, bench.dev(), false, true, 0x01));
-  EXPECT_EQ(device(bench).transfers().size(), 1u);
+  EXPECT_EQ(device(bench).transfers().size(), 2u);
+  EXPECT_FALSE(started);
+  i2c_start_cond(bench.connect, bench.dev());
+  for (int bit = 7; bit >= 0; --bit) i2c_write_bit(bench.connect, bench.dev(), ((0x23 << 1) >> bit) & 1);
+  i2c_write_bit(bench.connect, bench.dev(), true);
+  EXPECT_EQ(bench.console().err(), "ARBITRATION_LOST \n");
 }
 
 // A repeated start turns the transfer round; bytes are then read until the not-acknowledge.
@@ -152,8 +127,8 @@ TEST_F(Gpio, ASecondStartIsARepeatedStartThatReleasesDataThenWaitsForTheClock) {
   bench.start_log();
   i2c_start_cond(bench.connect, bench.dev());
   const Log log = bench.log();
-  // The data pin is released (output enable bit 4 set; the acknowledge left it so) and
-  // read, then the clock pin is released (bit 3), both before data is pulled low again.
+  // Data released (output enable bit 4, as the acknowledge left it) and read, then the
+  // clock released (bit 3), before data is pulled low again.
   EXPECT_EQ(Log(log.begin(), log.begin() + 8),
             (Log{"W A8=224", "R AC=37", "W AC=37", "W A8=230", "R AC=37", "W A8=224", "R AC=37", "W AC=3F"}));
   EXPECT_FALSE(i2c_write_byte(bench.connect, bench.dev(), false, false, (0x23 << 1) | 1));
@@ -182,92 +157,62 @@ TEST_F(Gpio, AClockHeldLowEndsTheTransferAfterOneBoundedWait) {
   EXPECT_TRUE(started);
 }
 
-TEST_F(Gpio, WritingAOneWhileSomeoneHoldsDataLowIsLostArbitration) {
-  RegctlBench bench;
-  i2c_start_cond(bench.connect, bench.dev());
-  for (int bit = 7; bit >= 0; --bit) i2c_write_bit(bench.connect, bench.dev(), ((0x23 << 1) >> bit) & 1);
-  // The device now acknowledges by holding data low; sending a 1 instead of reading loses.
-  i2c_write_bit(bench.connect, bench.dev(), true);
-  EXPECT_EQ(bench.console().err(), "ARBITRATION_LOST \n");
-}
-
 // A controller after the default GPIO settings: both LEDs driven and dark.
-json leds_dark(const json& changes = json::object()) {
-  return with_window({{"0x220", "0x21"}, {"0x224", "0x1E"}}, changes);
+json leds_dark(json changes = json::object()) {
+  changes["window"] = {{"0x220", "0x21"}, {"0x224", "0x1E"}};
+  return dock_controller(changes);
 }
 
 LedState led(RegctlBench& bench, unsigned pin) { return bench.controller().gpio().led(pin); }
-std::uint32_t out_bits(RegctlBench& bench) { return bench.controller().peek(M9182_REG_GPIO_DATA_OUT); }
 
 TEST(SataLed, LightAndDarkChangeOnlyTheirPinsOutputBit) {
-  struct Case {
-    bool light;
-    std::uint8_t port;
-    std::uint32_t before, after;
-  };
+  struct Case { bool light; std::uint8_t port; std::uint32_t before, after; };
   // Any port but 0 is pin 5 inside the register functions.
   for (const Case c : {Case{true, 1, 0x21, 0x01}, Case{true, 0, 0x21, 0x20}, Case{false, 0, 0x00, 0x01},
                        Case{false, 7, 0x01, 0x21}, Case{true, 0, 0xFFFFFF21, 0x20}}) {
     SCOPED_TRACE(std::to_string(c.port) + (c.light ? " light" : " dark"));
-    json service = leds_dark();
-    service["window"]["0x220"] = c.before;
-    RegctlBench bench(service);
+    RegctlBench bench(dock_controller({{"window", {{"0x220", c.before}, {"0x224", "0x1E"}}}}));
     EXPECT_TRUE(c.light ? light_sata_status_LED(bench.connect, bench.dev(), c.port)
                         : dark_sata_status_LED(bench.connect, bench.dev(), c.port));
-    EXPECT_EQ(out_bits(bench), c.after);
+    EXPECT_EQ(bench.controller().peek(M9182_REG_GPIO_DATA_OUT), c.after);
   }
 }
 
-TEST(SataLed, AnLedBlinksAndThenComesBackAsItWas) {
-  for (const bool lit : {true, false}) {
-    SCOPED_TRACE(lit ? "lit" : "dark");
-    RegctlBench bench(leds_dark());
-    if (lit) {
-      ASSERT_TRUE(light_sata_status_LED(bench.connect, bench.dev(), 1));
-    }
-    ASSERT_TRUE(blink_sata_status_LED(bench.connect, bench.dev(), 1, true));
-    EXPECT_EQ(led(bench, 5), LedState::blinking);
-    EXPECT_EQ(out_bits(bench) & 0x20, 0x20u);  // dark between blinks
-    EXPECT_EQ(bench.dev()->dev_tbl_b[5], 1u);
-    EXPECT_EQ(bench.dev()->dev_tbl_a[5], lit ? 0u : 0x20u);
-    ASSERT_TRUE(blink_sata_status_LED(bench.connect, bench.dev(), 1, false));
-    EXPECT_EQ(led(bench, 5), lit ? LedState::lit : LedState::dark);
-    EXPECT_EQ(bench.dev()->dev_tbl_b[5], 0u);
-    EXPECT_EQ(bench.controller().peek(M9182_REG_GPIO_BLINK_EN), 0u);
-  }
-}
-
-TEST(SataLedEntry, OnOffAndBlinkWorkThroughTheirOwnConnection) {
+// Each entry point runs on its own connection. Blinking keeps the LED dark between
+// blinks and ends with the LED as it was, lit or dark; refusals of blinking are quiet.
+TEST(SataLed, EntryPointsSwitchAndBlinkAnLedThatThenComesBackAsItWas) {
   RegctlBench bench(leds_dark());
-  EXPECT_EQ(sata_status_LED_blink(bench.dev(), 0, false), kIOReturnError);  // it does not blink
-  EXPECT_EQ(sata_status_LED_on(bench.dev(), 0), kIOReturnSuccess);
-  EXPECT_EQ(led(bench, 0), LedState::lit);
-  EXPECT_EQ(sata_status_LED_blink(bench.dev(), 0, true), kIOReturnSuccess);
-  EXPECT_EQ(led(bench, 0), LedState::blinking);
-  EXPECT_EQ(sata_status_LED_blink(bench.dev(), 0, true), kIOReturnError);  // it blinks already
-  EXPECT_EQ(sata_status_LED_blink(bench.dev(), 0, false), kIOReturnSuccess);
-  EXPECT_EQ(led(bench, 0), LedState::lit);
-  EXPECT_EQ(sata_status_LED_off(bench.dev(), 0), kIOReturnSuccess);
-  EXPECT_EQ(led(bench, 0), LedState::dark);
+  sDevice* dev = bench.dev();
+  const auto then = [&](kern_return_t status, unsigned pin) { return std::pair{status, led(bench, pin)}; };
+  EXPECT_EQ(then(sata_status_LED_blink(dev, 1, false), 5), std::pair(kIOReturnError, LedState::dark));  // not blinking
+  EXPECT_EQ(then(sata_status_LED_blink(dev, 1, true), 5), std::pair(kIOReturnSuccess, LedState::blinking));
+  EXPECT_EQ(bench.controller().peek(M9182_REG_GPIO_DATA_OUT) & 0x20, 0x20u);  // dark between blinks
+  EXPECT_EQ((std::vector{dev->dev_tbl_b[5], dev->dev_tbl_a[5]}), (std::vector<std::uint32_t>{1, 0x20}));
+  EXPECT_EQ(then(sata_status_LED_blink(dev, 1, true), 5), std::pair(kIOReturnError, LedState::blinking));  // already
+  EXPECT_EQ(then(sata_status_LED_blink(dev, 1, false), 5), std::pair(kIOReturnSuccess, LedState::dark));
+  EXPECT_EQ(dev->dev_tbl_b[5] + bench.controller().peek(M9182_REG_GPIO_BLINK_EN), 0u);
+  EXPECT_EQ(then(sata_status_LED_on(dev, 0), 0), std::pair(kIOReturnSuccess, LedState::lit));
+  EXPECT_EQ(then(sata_status_LED_blink(dev, 0, true), 0), std::pair(kIOReturnSuccess, LedState::blinking));
+  EXPECT_EQ(dev->dev_tbl_a[0], 0u);
+  EXPECT_EQ(then(sata_status_LED_blink(dev, 0, false), 0), std::pair(kIOReturnSuccess, LedState::lit));
+  EXPECT_EQ(then(sata_status_LED_off(dev, 0), 0), std::pair(kIOReturnSuccess, LedState::dark));
   EXPECT_EQ(bench.driver().open_connections(), 1u);  // only the bench's
-  EXPECT_EQ(bench.console().err(), "");  // refusals of blinking are quiet
+  EXPECT_EQ(bench.console().err(), "");
 }
 
-TEST(SataLedEntry, RefusalsOpenNothingAndFailuresHaveTheirLines) {
-  RegctlBench bench(testing::driver_machine({leds_dark({{"faults", {{"fail_selector", 7}}}}),
+TEST(SataLed, RefusalsOpenNothingAndFailuresHaveTheirLines) {
+  RegctlBench bench(driver_machine({leds_dark({{"faults", {{"fail_selector", 7}}}}),
                                              leds_dark({{"open_status", "0xE00002C5"}})}));
   bench.console().clear();
   sDevice unopenable{};
-  EXPECT_EQ(sata_status_LED_on(bench.dev(), 2), kIOReturnBadArgument);
-  EXPECT_EQ(sata_status_LED_off(nullptr, 0), kIOReturnBadArgument);
-  EXPECT_EQ(sata_status_LED_blink(&unopenable, 0, true), kIOReturnBadArgument);  // no service
+  // A port of 2, no record, no service.
+  EXPECT_EQ((std::vector{sata_status_LED_on(bench.dev(), 2), sata_status_LED_off(nullptr, 0),
+                         sata_status_LED_blink(&unopenable, 0, true)}), std::vector(3, kIOReturnBadArgument));
   EXPECT_EQ(bench.driver().connections_opened(), 1u);  // the bench's own
   unopenable.service = bench.driver().service_handle(1);
-  EXPECT_EQ(sata_status_LED_on(&unopenable, 0), kIOReturnError);
-  EXPECT_EQ(sata_status_LED_blink(&unopenable, 0, true), kIOReturnError);
-  EXPECT_EQ(sata_status_LED_on(bench.dev(), 1), kIOReturnError);
-  EXPECT_EQ(sata_status_LED_off(bench.dev(), 1), kIOReturnError);
-  EXPECT_EQ(sata_status_LED_blink(bench.dev(), 1, true), kIOReturnError);
+  EXPECT_EQ((std::vector{sata_status_LED_on(&unopenable, 0), sata_status_LED_blink(&unopenable, 0, true),
+                         sata_status_LED_on(bench.dev(), 1), sata_status_LED_off(bench.dev(), 1),
+                         sata_status_LED_blink(bench.dev(), 1, true)}), std::vector(5, kIOReturnError));
   EXPECT_EQ(bench.console().err(),
             "sata_status_LED_on Err2\nsata_status_LED_blink Err2\n"
             "light_sata_status_LED err\nsata_status_LED_on Err1\ndark_sata_status_LED err\nsata_status_LED_off Err1\n"

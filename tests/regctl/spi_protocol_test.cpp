@@ -1,20 +1,11 @@
-// The SPI flash protocol as the controller sees it: the exact register accesses of
-// each operation, the version text, the failure lines, the bounded waits, the
-// device-ID adjustment of the index register, and the steps out of turn that the
-// simulated controller catches. Then the selector wrappers and the tool functions on a
-// connection: what reaches the driver for each, opening and closing, the port-injector
-// check with its selector-4 exchange, the sibling-application launcher, the window dump
-// and the trace.
+// The SPI flash protocol as the controller sees it and the index adjustment by device ID;
+// then the selector wrappers and the tool functions.
 #include <gtest/gtest.h>
 
 #include <fstream>
 #include <functional>
 #include <optional>
 
-#include "lib/regctl/regctl_interface.h"
-#include "lib/regctl/regctl_tool.h"
-#include "lib/regctl/spi_flash.h"
-#include "lib/regctl/window_access.h"
 #include "tests/regctl/regctl_bench.h"
 
 namespace berth {
@@ -28,47 +19,59 @@ using Scalars = std::vector<std::uint64_t>;
 std::string w(unsigned offset, std::uint32_t value) { return format_access(true, offset, value); }
 std::string r(unsigned offset, std::uint32_t value) { return format_access(false, offset, value); }
 
+Log operator+(Log a, const Log& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+
 // One transaction on a controller whose transactions run for one poll: address,
 // data, command, the poll that sees it running and the one that sees it done, fetch.
 Log transaction(std::uint32_t word, std::uint32_t address, std::optional<std::uint32_t> data = {},
                 std::optional<std::uint32_t> fetched = {}) {
   Log log{w(0xA8, 4), w(0xAC, address)};
-  if (data) log.insert(log.end(), {w(0xA8, 8), w(0xAC, *data)});
-  log.insert(log.end(), {w(0xA8, 0), w(0xAC, word), r(0xAC, word & ~0x10u), r(0xAC, word & ~0x30u)});
-  if (fetched) log.insert(log.end(), {w(0xA8, 8), r(0xAC, *fetched)});
-  return log;
-}
-
-Log operator+(Log a, const Log& b) {
-  a.insert(a.end(), b.begin(), b.end());
-  return a;
+  if (data) log = log + Log{w(0xA8, 8), w(0xAC, *data)};
+  log = log + Log{w(0xA8, 0), w(0xAC, word), r(0xAC, word & ~0x10u), r(0xAC, word & ~0x30u)};
+  return fetched ? log + Log{w(0xA8, 8), r(0xAC, *fetched)} : log;
 }
 
 Log status_read(std::uint32_t status) { return transaction(kSpiReadStatus, 0, {}, status); }
 // An erase or program that stays busy for two status reads: nothing between the reads.
 Log busy_wait() { return status_read(3) + status_read(3) + status_read(0); }
 
+// The words of the version text from base + 4 on, the flash holding "V1.0.20-R06XYZ" at base + 7.
+Log version_reads(std::uint32_t base) {
+  Log log;
+  for (const auto& [at, word] : {std::pair{4u, 0x56FFFFFFu}, {8u, 0x2E302E31u}, {12u, 0x522D3032u}, {16u, 0x59583630u}})
+    log = log + transaction(kSpiRead4Bytes, base + at, {}, word);
+  return log;
+}
+
+// An operation on the bench's connection and record with these further arguments.
+template <typename Function, typename... Args>
+Operation call(Function function, Args... args) {
+  return [=](RegctlBench& b) { return function(b.connect, b.dev(), args...); };
+}
+
 TEST(SpiProtocol, EachOperationMakesExactlyItsRegisterAccesses) {
   const Log we = transaction(kSpiWriteEnable, 0) + status_read(kFlashStatusWriteEnabled);
+  const auto version = [](RegctlBench& b) {
+    return get_M9182_BIOS_version(b.connect, b.dev()) &&
+           std::string(b.dev()->bios_ver, 16) == std::string("V1.0.20-R06\0\0\0\0\0", 16);
+  };
+  const auto text_at = [](const char* did, const char* at) {
+    return json{{"did", did}, {"flash", {{"bytes_at", {{{"address", at}, {"text", "V1.0.20-R06XYZ"}}}}}}};
+  };
+  std::uint32_t id = 0;
   const std::vector<std::tuple<const char*, json, Operation, Log>> cases{
-      {"identity", {},
-       [](RegctlBench& b) {
-         std::uint32_t id = 0;
-         return get_VID_DID_9182_spi_flash(b.connect, b.dev(), &id) && id == 0x1330EF;
-       },
-       transaction(kSpiReadIdentity, 0, {}, 0x1330EF)},
-      {"write enable", {}, [](RegctlBench& b) { return write_enable_9182_spi_flash(b.connect, b.dev()); }, we},
-      {"program 4 bytes", {},
-       [](RegctlBench& b) { return program_4Bytes_9182_spi_flash(b.connect, b.dev(), 0x1234, 0x44332211); },
+      {"identity", {}, call(get_VID_DID_9182_spi_flash, &id), transaction(kSpiReadIdentity, 0, {}, 0x1330EF)},
+      {"write enable", {}, call(write_enable_9182_spi_flash), we},
+      {"program 4 bytes", {}, call(program_4Bytes_9182_spi_flash, 0x1234u, 0x44332211u),
        we + transaction(kSpiProgram4Bytes, 0x1234, 0x44332211) + busy_wait()},
-      {"program 1 byte: the low byte", {},
-       [](RegctlBench& b) { return program_1Byte_9182_spi_flash(b.connect, b.dev(), 0x20, 0x1234); },
+      {"program 1 byte: the low byte", {}, call(program_1Byte_9182_spi_flash, 0x20u, 0x1234u),
        we + transaction(kSpiProgram1Byte, 0x20, 0x34) + busy_wait()},
-      {"erase unprotects first", {},
-       [](RegctlBench& b) { return sector_erase_4KB_9182_spi_flash(b.connect, b.dev(), 0x3000); },
+      {"erase unprotects first", {}, call(sector_erase_4KB_9182_spi_flash, 0x3000u),
        we + transaction(kSpiSetSoftwareProtect, 0x3000) + we + transaction(kSpiSectorErase4KB, 0x3000) + busy_wait()},
-      {"erase with identity 0", {{"id", 0}},
-       [](RegctlBench& b) { return sector_erase_4KB_9182_spi_flash(b.connect, b.dev(), 0); },
+      {"erase with identity 0", {{"flash", {{"id", 0}}}}, call(sector_erase_4KB_9182_spi_flash, 0u),
        we + transaction(kSpiSectorErase4KB, 0) + busy_wait()},
       {"read software protect fetches nothing and reports on standard output", {},
        [](RegctlBench& b) {
@@ -76,10 +79,12 @@ TEST(SpiProtocol, EachOperationMakesExactlyItsRegisterAccesses) {
                 b.console().out() == "read_software_protect_9182_spi_flash done, addr = 00007000\n";
        },
        transaction(kSpiReadSoftwareProtect, 0x7000)},
+      {"version of a 0x0612", text_at("0x0612", "0x10007"), version, version_reads(0x10000)},
+      {"version of a 0x9182", text_at("0x9182", "0x20007"), version, version_reads(0x20000)},
   };
-  for (const auto& [name, flash, operation, expected] : cases) {
+  for (const auto& [name, changes, operation, expected] : cases) {
     SCOPED_TRACE(name);
-    RegctlBench bench(dock_controller({{"flash", flash.is_null() ? json::object() : flash}}));
+    RegctlBench bench(dock_controller(changes.is_null() ? json::object() : changes));
     bench.start_log();
     EXPECT_TRUE(operation(bench));
     EXPECT_EQ(bench.log(), expected);
@@ -87,43 +92,24 @@ TEST(SpiProtocol, EachOperationMakesExactlyItsRegisterAccesses) {
   }
 }
 
-TEST(SpiProtocol, TheVersionWordsFollowTheDeviceId) {
-  using Case = std::tuple<const char*, const char*, std::uint32_t>;  // device ID, text address, first word
-  for (const auto& [did, at, first] : {Case{"0x0612", "0x10007", 0x10004}, Case{"0x9182", "0x20007", 0x20004}}) {
-    SCOPED_TRACE(did);
-    const json text = {{"address", at}, {"text", "V1.0.20-R06XYZ"}};
-    RegctlBench bench(dock_controller({{"did", did}, {"flash", {{"bytes_at", {text}}}}}));
-    bench.start_log();
-    ASSERT_TRUE(get_M9182_BIOS_version(bench.connect, bench.dev()));
-    EXPECT_EQ(std::string(bench.dev()->bios_ver, 16), std::string("V1.0.20-R06\0\0\0\0\0", 16));
-    Log addresses;
-    const Log log = bench.log();
-    for (std::size_t i = 0; i + 1 < log.size(); ++i)
-      if (log[i] == "W A8=4") addresses.push_back(log[i + 1]);
-    EXPECT_EQ(addresses, (Log{w(0xAC, first), w(0xAC, first + 4), w(0xAC, first + 8), w(0xAC, first + 12)}));
-  }
-}
-
-// Each failing operation prints its own line and every caller its own after it; the
-// waits end after their bounds with a line saying so, and add no driver call.
+// Each failing operation prints its own line and every caller its own after it; a value it
+// fails to read is 0. The waits end at their bounds with a line, adding no driver call.
 TEST(SpiProtocol, FailuresPrintTheLineOfEveryLevelAndWaitsEndAtTheirBounds) {
+  constexpr std::uint32_t kUnread = 0xAAAA;
+  std::uint32_t value = kUnread;
   const json version = {{"bytes_at", {{{"address", "0x10007"}, {"text", "V1.0.20-R06"}}}}};
-  const Operation erase = [](RegctlBench& b) { return sector_erase_4KB_9182_spi_flash(b.connect, b.dev(), 0); };
-  const std::vector<std::tuple<const char*, json, Operation, std::string>> cases{
-      {"a status that cannot be read is 0", {{"faults", {{"fail_selector", 7}}}},
-       [](RegctlBench& b) {
-         std::uint32_t status = 0xAAAA;
-         return read_9182_spi_flash_status(b.connect, b.dev(), &status) == kIOReturnSuccess || status != 0;
-       },
-       "read_9182_spi_flash_status Err\n"},
-      {"no chip: the latch reads clear", {{"flash", nullptr}}, erase,
+  const Operation erase = call(sector_erase_4KB_9182_spi_flash, 0u);
+  // Name, changes, operation, the value it leaves, driver calls it makes (0: not counted), lines.
+  const std::vector<std::tuple<const char*, json, Operation, std::uint32_t, std::uint64_t, std::string>> cases{
+      {"a status that cannot be read", {{"faults", {{"fail_selector", 7}}}},
+       [&](RegctlBench& b) { return read_9182_spi_flash_status(b.connect, b.dev(), &value) == kIOReturnSuccess; }, 0,
+       0, "read_9182_spi_flash_status Err\n"},
+      {"no chip: the latch reads clear", {{"flash", nullptr}}, erase, kUnread, 0,
        "write_enable_9182_spi_flash fail, flash_status=0\nwrite_enable_9182_spi_flash Err\n"
        "sector_erase_4KB_9182_spi_flash Err\n"},
       // The write enable's command is calls 1-6 of the erase, its status read begins at call 7.
-      {"status read fails", {{"flash", {{"id", 0}}}, {"faults", fail_call_after_setup(7)}}, erase,
+      {"status read fails", {{"flash", {{"id", 0}}}, {"faults", fail_call_after_setup(7)}}, erase, kUnread, 0,
        "read_9182_spi_flash_status Err\nwrite_enable_9182_spi_flash fail, flash_status=0\n"
-       "write_enable_9182_spi_flash Err\nsector_erase_4KB_9182_spi_flash Err\n"},
-      {"write enable command fails", {{"flash", {{"id", 0}}}, {"faults", fail_call_after_setup(2)}}, erase,
        "write_enable_9182_spi_flash Err\nsector_erase_4KB_9182_spi_flash Err\n"},
       // Sound behaviour: a version with a word missing (call 8 fetches the first) is not read.
       {"a version word fails", {{"flash", version}, {"faults", fail_call_after_setup(8)}},
@@ -131,40 +117,35 @@ TEST(SpiProtocol, FailuresPrintTheLineOfEveryLevelAndWaitsEndAtTheirBounds) {
          return get_M9182_BIOS_version(b.connect, b.dev()) ||
                 std::string(b.dev()->bios_ver, 11) != std::string("\0" "1.0.20-R06", 11);
        },
-       "get_9182_spi_flash_4Bytes Err\n"},
+       kUnread, 0, "get_9182_spi_flash_4Bytes Err\n"},
+      // Address and command, then the polls.
       {"a command that never completes", {{"faults", {{"stuck_command", true}}}},
-       [](RegctlBench& b) {
-         std::uint32_t id = 0xAAAA;
-         b.start_log();
-         return get_VID_DID_9182_spi_flash(b.connect, b.dev(), &id) || id != 0 || b.log().size() != 4 + 1000;
-       },
+       call(get_VID_DID_9182_spi_flash, &value), 0, 4 + kSpiCompletionPolls,
        "SPI command 009F2330 did not complete after 1000 polls\nget_VID_DID_9182_spi_flash Err\n"},
       // Write enable (14 calls), the program (8), then status reads of 8 calls each.
-      {"a flash that stays busy", {{"faults", {{"stuck_busy", true}}}},
-       [](RegctlBench& b) {
-         const std::uint64_t before = b.driver().call_count(0);
-         return program_4Bytes_9182_spi_flash(b.connect, b.dev(), 0, 0) ||
-                b.driver().call_count(0) - before != 14u + 8u + 8u * kFlashBusyPolls || b.driver().delayed(0) != 0;
-       },
+      {"a flash that stays busy", {{"faults", {{"stuck_busy", true}}}}, call(program_4Bytes_9182_spi_flash, 0u, 0u),
+       kUnread, 14 + 8 + 8 * kFlashBusyPolls,
        "SPI flash still busy after 1000000 status reads, flash_status=3\nprogram_4Bytes_9182_spi_flash Err\n"},
   };
-  for (const auto& [name, changes, operation, lines] : cases) {
+  for (const auto& [name, changes, operation, left, calls, lines] : cases) {
     SCOPED_TRACE(name);
     RegctlBench bench(dock_controller(changes));
     bench.console().clear();
+    value = kUnread;
+    const std::uint64_t before = bench.driver().call_count(0);
     EXPECT_FALSE(operation(bench));
     EXPECT_EQ(bench.console().err(), lines);
+    EXPECT_EQ(value, left);
+    EXPECT_EQ(calls == 0 ? 0 : bench.driver().call_count(0) - before, calls);
+    EXPECT_EQ(bench.driver().delayed(0), 0u);
   }
 }
 
-// Only three device IDs get the access bits, and only on the index. Each controller
-// takes the index as it needs it: without the bits where they are needed, or with a
-// top byte where none belongs, the window reaches nothing and the access is counted.
-TEST(IndexAdjustment, TheWindowIsReachedOnlyWithTheIndexEachControllerTakes) {
-  using Case = std::tuple<const char*, bool, std::uint32_t>;  // device ID, adjusted, an index it does not take
-  for (const auto& [did, adjusted, untaken] : {Case{"0x9123", true, 0x08}, Case{"0x9125", true, 0x08},
-                                               Case{"0x9128", true, 0x08}, Case{"0x9182", false, 0x01000008},
-                                               Case{"0x0612", false, 0x06000008}}) {
+// Only three device IDs get the access bits, and only on the index; the bench's simulated
+// controllers take the index only as their device needs it.
+TEST(IndexAdjustment, OnlyThreeDeviceIdsGetTheAccessBitsOnTheIndex) {
+  for (const auto& [did, adjusted] : {std::pair{"0x9123", true}, {"0x9125", true}, {"0x9128", true},
+                                      {"0x9182", false}, {"0x0612", false}}) {
     SCOPED_TRACE(did);
     RegctlBench bench(dock_controller({{"did", did}}));
     bench.start_log();
@@ -174,63 +155,33 @@ TEST(IndexAdjustment, TheWindowIsReachedOnlyWithTheIndexEachControllerTakes) {
     EXPECT_EQ(bench.log(), (Log{adjusted ? "W A8=6000004" : "W A8=4", "W AC=4"}));
     EXPECT_EQ(bench.dev()->spi_flash_id, 0x001330EFu);  // the bench read it through the window
     EXPECT_EQ(bench.controller().unreached_accesses(), 0u);
-    std::uint32_t value = 0;
-    My_BAR5_ioWrite32(bench.connect, bench.dev(), M9182_BAR5_INDEX, untaken);
-    My_BAR5_ioRead32(bench.connect, M9182_BAR5_DATA, &value);
-    EXPECT_EQ(value, 0xFFFFFFFFu);
-    EXPECT_EQ(bench.controller().unreached_accesses(), 1u);
   }
 }
 
-// A client that skips the completion poll gets the data register as it was, and
-// every step out of turn is counted.
-TEST(SimSpiEngine, StepsOutOfTurnAreCountedAndAnEarlyFetchIsStale) {
-  RegctlBench bench(dock_controller({{"flash", {{"bytes_at", {{{"address", "0x100"}, {"data", "11223344"}}}}}}}));
-  const auto& errors = bench.controller().spi().errors();
-  sDevice* dev = bench.dev();
-  window_write(bench.connect, dev, M9182_REG_SPI_ADDR, 0x100);
-  window_write(bench.connect, dev, M9182_REG_SPI_CMD, kSpiRead4Bytes);
-  std::uint32_t value = 0;
-  window_read(bench.connect, dev, M9182_REG_SPI_DATA, &value);
-  EXPECT_EQ(value, 0x001330EFu);  // the identity the bench read last
-  EXPECT_EQ(errors.data_read_early, 1u);
-  window_write(bench.connect, dev, M9182_REG_SPI_ADDR, 0x200);
-  window_write(bench.connect, dev, M9182_REG_SPI_CMD, kSpiRead4Bytes);
-  EXPECT_EQ(errors.written_while_running, 1u);
-  EXPECT_EQ(errors.started_while_running, 1u);
-  for (int poll = 0; poll < 2; ++poll) window_read(bench.connect, dev, M9182_REG_SPI_CMD, &value);
-  window_read(bench.connect, dev, M9182_REG_SPI_DATA, &value);
-  EXPECT_EQ(value, 0x44332211u);
-  EXPECT_EQ(errors.total(), 3u);
-}
-
-// The calls recorded so far, as selector and input scalars.
-std::vector<std::pair<std::uint32_t, Scalars>> calls_of(RegctlBench& bench) {
-  std::vector<std::pair<std::uint32_t, Scalars>> calls;
-  for (const auto& call : bench.driver().calls()) calls.emplace_back(call.selector, call.in);
-  bench.driver().clear_calls();
+// The calls recorded so far: selector, input scalars, bytes of the input structure.
+using Calls = std::vector<std::tuple<std::uint32_t, Scalars, std::size_t>>;
+Calls calls_of(RegctlBench& bench) {
+  Calls calls;
+  for (const auto& call : bench.driver().calls()) calls.emplace_back(call.selector, call.in, call.struct_in);
   return calls;
 }
 
 // Every wrapper's selector, input scalars (32-bit values zero-extended) and
-// structures, as the trace shows them one line per call, with the outputs stored.
-TEST(SelectorWrappers, PassTheirArgumentsAndReturnTheOutputsOneTraceLineEach) {
+// structures, with the outputs stored whatever the status.
+TEST(SelectorWrappers, PassTheirArgumentsAndStoreTheOutputsWhateverTheStatus) {
   RegctlBench bench;
-  bench.driver().set_trace(true);
-  bench.console().clear();
-  std::uint32_t a = 0, b = 0, c = 0;
-  EXPECT_EQ(My_get_bus_dev_fun_num(bench.connect, &a, &b, &c), kIOReturnSuccess);
-  EXPECT_EQ((std::vector<std::uint32_t>{a, b, c}), (std::vector<std::uint32_t>{134, 0, 0}));
-  My_get_vid_did(bench.connect, &a, &b);
-  My_get_sub_vid_did(bench.connect, &a, &b);
-  EXPECT_EQ((std::vector<std::uint32_t>{a, b}), (std::vector<std::uint32_t>{0x1AB6, 0x1060}));
+  bench.driver().record_calls(true);
+  std::uint32_t v[8]{};
+  EXPECT_EQ(My_get_bus_dev_fun_num(bench.connect, &v[0], &v[1], &v[2]), kIOReturnSuccess);
+  My_get_vid_did(bench.connect, &v[3], &v[4]);
+  My_get_sub_vid_did(bench.connect, &v[5], &v[6]);
   My_BAR5_ioWrite32(bench.connect, nullptr, 0x40, 0xDEADBEEF);
-  My_BAR5_ioRead32(bench.connect, 0x40, &a);
-  EXPECT_EQ(a, 0xDEADBEEFu);
+  My_BAR5_ioRead32(bench.connect, 0x40, &v[7]);
+  EXPECT_EQ(std::vector(v, v + 8), (std::vector<std::uint32_t>{134, 0, 0, 0x1B21, 0x612, 0x1AB6, 0x1060, 0xDEADBEEF}));
   My_IODelay(bench.connect, 250);
   gui_VantrelRAID_dbg(bench.connect, nullptr, 0xBEEF, 0xFFFFFFFF);
-  MyScalarIScalarO(bench.connect, 0xFFFFFFFF, 1, &a);
-  MyStop(bench.connect, 2, 3, &a);
+  MyScalarIScalarO(bench.connect, 0xFFFFFFFF, 1, &v[0]);
+  MyStop(bench.connect, 2, 3, &v[0]);
   MyScalarIStructureIExample(bench.connect);
   MyScalarIStructureOExample(bench.connect);
   MyStructureIStructureOExample(bench.connect);
@@ -238,41 +189,25 @@ TEST(SelectorWrappers, PassTheirArgumentsAndReturnTheOutputsOneTraceLineEach) {
   SampleRecord out{};
   std::uint64_t size = sizeof out;
   gui_VantrelRAID_gui_cmd(bench.connect, sizeof in, &in, &size, &out);
-  EXPECT_EQ(size, 16u);
-  EXPECT_EQ(out.field2, 2u);
+  EXPECT_EQ(size + out.field2, 16u + 2);
   EXPECT_EQ(MyCloseUserClient(bench.connect), kIOReturnSuccess);
-  EXPECT_EQ(bench.console().err(),
-            "trace sel=9 in= out=0x86,0x0,0x0 status=0x00000000\n"
-            "trace sel=10 in= out=0x1b21,0x612 status=0x00000000\n"
-            "trace sel=11 in= out=0x1ab6,0x1060 status=0x00000000\n"
-            "trace sel=8 in=0x40,0xdeadbeef out= status=0x00000000\n"
-            "trace sel=7 in=0x40 out=0xdeadbeef status=0x00000000\n"
-            "trace sel=12 in=0xfa out= status=0x00000000\n"
-            "trace sel=15 in=0xbeef,0xffffffff out= status=0x00000000\n"
-            "trace sel=4 in=0xffffffff,0x1 out=0x0 status=0x00000000\n"
-            "trace sel=6 in=0x2,0x3 out=0x0 status=0x00000000\n"
-            "trace sel=2 in=0xf,[16] out= status=0x00000000\n"
-            "trace sel=3 in=0x9a,0x35f out=[16] status=0x00000000\n"
-            "trace sel=5 in=[16] out=[16] status=0x00000000\n"
-            "trace sel=16 in=[16] out=[16] status=0x00000000\n"
-            "trace sel=1 in= out= status=0x00000000\n");
+  EXPECT_EQ(calls_of(bench), (Calls{{9, {}, 0}, {10, {}, 0}, {11, {}, 0}, {8, {0x40, 0xDEADBEEF}, 0}, {7, {0x40}, 0},
+                                    {12, {250}, 0}, {15, {0xBEEF, 0xFFFFFFFF}, 0}, {4, {0xFFFFFFFF, 1}, 0},
+                                    {6, {2, 3}, 0}, {2, {15}, 16}, {3, {154, 863}, 0}, {5, {}, 16}, {16, {}, 16},
+                                    {1, {}, 0}}));
   EXPECT_EQ(bench.driver().delayed(0), 250u);
+  RegctlBench failing(dock_controller({{"faults", {{"fail_selector", {9, 10}}}}}));
+  std::uint32_t u[5] = {0xAAAA, 0xBBBB, 1, 2, 3};
+  EXPECT_EQ(My_get_vid_did(failing.connect, &u[0], &u[1]), kIOReturnError);
+  EXPECT_EQ(My_get_bus_dev_fun_num(failing.connect, &u[2], &u[3], &u[4]), kIOReturnError);
+  EXPECT_EQ(std::vector(u, u + 5), (std::vector<std::uint32_t>(5, 0)));
 }
 
-TEST(SelectorWrappers, StoreTheOutputsWhateverTheStatus) {
-  RegctlBench bench(dock_controller({{"faults", {{"fail_selector", {9, 10}}}}}));
-  std::uint32_t vid = 0xAAAA, did = 0xBBBB, bus = 1, dev = 2, fun = 3;
-  EXPECT_EQ(My_get_vid_did(bench.connect, &vid, &did), kIOReturnError);
-  EXPECT_EQ(My_get_bus_dev_fun_num(bench.connect, &bus, &dev, &fun), kIOReturnError);
-  EXPECT_EQ((std::vector<std::uint32_t>{vid, did, bus, dev, fun}), (std::vector<std::uint32_t>(5, 0)));
-}
-
+// A refused open sends nothing; a failing selector 0 leaves the connection open for the
+// caller, and closing sends no selector 1. The launcher opens the sibling application.
 TEST(Connection, AFailingOpenSendsNothingAndAFailingSelector0LeavesItOpenForTheCaller) {
-  {
-    RegctlBench refused(dock_controller({{"open_status", "0xE00002C5"}}));
-    EXPECT_EQ(refused.connect, 0u);
-    EXPECT_EQ(refused.driver().call_count(0), 0u);
-  }
+  RegctlBench refused(dock_controller({{"open_status", "0xE00002C5"}}));
+  EXPECT_EQ(refused.connect + refused.driver().call_count(0), 0u);
   RegctlBench bench(dock_controller({{"faults", {{"fail_selector", 0}}}}));
   io_connect_t connect = 0;
   EXPECT_EQ(MyUserClientOpenExample(bench.driver().service_handle(0), &connect), kIOReturnError);
@@ -281,54 +216,40 @@ TEST(Connection, AFailingOpenSendsNothingAndAFailingSelector0LeavesItOpenForTheC
   bench.driver().record_calls(true);
   MyUserClientCloseExample(connect);
   EXPECT_EQ(bench.driver().open_connections(), 1u);
-  EXPECT_TRUE(bench.driver().calls().empty());  // closing sends no selector 1
+  EXPECT_TRUE(bench.driver().calls().empty());
+  MyLaunchConsoleApp();
+  EXPECT_EQ(bench.machine().launcher().opened(), std::vector<std::string>{"/Applications/KESTRELVIEW"});
 }
 
-// The selector-4 exchange by the property list and the starting state. Only a token
-// carrying "Vantrel" from its ninth character on counts; a token longer than the
-// 99 characters of the buffer is read in pieces without overflow.
+// The selector-4 exchange by the property list and the starting state. Only a token with
+// "Vantrel" from its ninth character on counts; one longer than the 99 characters of the
+// buffer is read in pieces. A missing list is reported on standard output.
 TEST(PortInjector, EachStateGetsItsCommands) {
   TempDir dir;
-  using Calls = std::vector<std::pair<std::uint32_t, Scalars>>;
   const std::string named = "<key>CFBundleIdentifier</key>\n\t<string>VantrelRegCtl.AHCIPortInjector</string>\n";
   const std::vector<std::tuple<std::uint32_t, std::string, Calls, std::uint32_t>> cases{
-      {0, named, {{4, {0, 0}}, {4, {1, 0}}}, 1},
-      {1, named, {{4, {0, 0}}, {4, {0, 1}}}, 3},
-      {2, named, {{4, {0, 0}}, {4, {1, 0}}, {4, {0, 1}}}, 3},
-      {13, named, {{4, {0, 0}}}, 13},
-      {7, named, {{4, {0, 0}}}, 7},
+      {0, named, {{4, {0, 0}, 0}, {4, {1, 0}, 0}}, 1},
+      {1, named, {{4, {0, 0}, 0}, {4, {0, 1}, 0}}, 3},
+      {2, named, {{4, {0, 0}, 0}, {4, {1, 0}, 0}, {4, {0, 1}, 0}}, 3},
+      {13, named, {{4, {0, 0}, 0}}, 13},
+      {7, named, {{4, {0, 0}, 0}}, 7},
       {0, "<string>com.vantrel.driver</string> Vantrel xxVantrel <key>Vantrel</key>\n", {}, 0},
-      {0, std::string(99, 'x') + "<string>VantrelRegCtl</string>\n", {{4, {0, 0}}, {4, {1, 0}}}, 1},
+      {0, std::string(99, 'x') + "<string>VantrelRegCtl</string>\n", {{4, {0, 0}, 0}, {4, {1, 0}, 0}}, 1},
       {0, std::string(5000, 'y') + "\n", {}, 0},
+      {0, "", {}, 0},  // no list at all
   };
   for (const auto& [state, plist, calls, after] : cases) {
     SCOPED_TRACE(std::to_string(state) + " " + plist.substr(0, 40));
-    std::ofstream(dir / "Info.plist") << plist;
-    json machine = json::parse(testing::driver_machine({dock_controller({{"injector_state", state}})}));
-    machine["bundle"] = {{"port_injector_plist", (dir / "Info.plist").string()}};
-    RegctlBench bench(machine.dump());
+    const auto list = dir / (plist.empty() ? "absent.plist" : "Info.plist");
+    if (!plist.empty()) std::ofstream(list) << plist;
+    RegctlBench bench(json{{"driver", {{"services", {dock_controller({{"injector_state", state}})}}}},
+                           {"bundle", {{"port_injector_plist", list.string()}}}}.dump());
     bench.driver().record_calls(true);
     MyScalarIScalarOExample(bench.connect);
     EXPECT_EQ(calls_of(bench), calls);
     EXPECT_EQ(bench.driver().injector_state(0), after);
-    EXPECT_EQ(bench.console().out(), "");
+    EXPECT_EQ(bench.console().out(), plist.empty() ? "NULL resultNumber 15\n" : "");
   }
-}
-
-TEST(PortInjector, AMissingListIsReportedOnStandardOutput) {
-  json machine = json::parse(testing::driver_machine({dock_controller()}));
-  machine["bundle"] = {{"port_injector_plist", "/nonexistent/absent.plist"}};
-  RegctlBench bench(machine.dump());
-  bench.driver().record_calls(true);
-  MyScalarIScalarOExample(bench.connect);
-  EXPECT_EQ(bench.console().out(), "NULL resultNumber 15\n");
-  EXPECT_TRUE(bench.driver().calls().empty());
-}
-
-TEST(Launcher, OpensTheSiblingApplicationByItsPath) {
-  RegctlBench bench;
-  MyLaunchConsoleApp();
-  EXPECT_EQ(bench.machine().launcher().opened(), std::vector<std::string>{"/Applications/KESTRELVIEW"});
 }
 
 TEST(WindowDump, PrintsEveryIndexWhoseValueIsNeither0Nor1UpToTheLast) {
