@@ -12,21 +12,6 @@ AttributedString AttributedString::with_attachment(std::shared_ptr<Image> image)
   return result;
 }
 
-std::size_t AttributedString::length() const {
-  std::size_t length = 0;
-  for (const AttributedRun& run : runs_)
-    length += std::holds_alternative<TextRun>(run) ? std::get<TextRun>(run).text.size() : 1;
-  return length;
-}
-
-std::string AttributedString::string() const {
-  static constexpr const char* kAttachmentCharacter = "\xEF\xBF\xBC";
-  std::string text;
-  for (const AttributedRun& run : runs_)
-    text += std::holds_alternative<TextRun>(run) ? std::get<TextRun>(run).text : kAttachmentCharacter;
-  return text;
-}
-
 void AttributedString::add_font_attribute(double points) {
   for (AttributedRun& run : runs_)
     if (auto* text = std::get_if<TextRun>(&run)) text->font_size = points;

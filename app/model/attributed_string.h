@@ -34,10 +34,6 @@ class AttributedString {
   // One attachment character showing the image; no attribute is set on it.
   static AttributedString with_attachment(std::shared_ptr<Image> image);
 
-  // Characters: one per attachment and per byte of text.
-  std::size_t length() const;
-  // The plain text, with U+FFFC standing for each attachment.
-  std::string string() const;
   const std::vector<AttributedRun>& runs() const { return runs_; }
 
   // The system font of `points`, over the whole length (text runs only).
