@@ -2,6 +2,7 @@
 // clipped, the tree of entries, and the errors of malformed or truncated dumps.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -12,33 +13,64 @@ namespace berth {
 namespace {
 
 using sim::registry_from_ioreg;
-using testing::error_of;
-using testing::shown;
+using Lines = std::vector<std::string>;
 
-// A dump of one entry without children whose property block holds these lines; the
-// first of them is line 3.
-std::string one_entry(std::initializer_list<std::string_view> property_lines) {
-  std::string text = "+-o Root  <class IORegistryEntry, id 0x100000100, retain 9>\n    {\n";
-  for (auto line : property_lines) text += "      " + std::string(line) + "\n";
-  return text + "    }\n";
+// A key or value as the tests compare it: its kind, then its text, number or bytes
+// (bytes outside printable ASCII as \xNN); text without an 8-bit form is "wide text".
+std::string shown(const PropertyValue& value) {
+  switch (value.kind) {
+    case ValueKind::text: return (value.c_string_ptr() ? "text " : "wide text ") + value.text;
+    case ValueKind::number: return "number " + std::to_string(value.number);
+    case ValueKind::data: {
+      std::string text = "data ";
+      for (const std::uint8_t byte : value.bytes) {
+        char escaped[5];
+        std::snprintf(escaped, sizeof escaped, "\\x%02X", byte);
+        text += byte >= 0x20 && byte < 0x7F && byte != '\\' ? std::string(1, static_cast<char>(byte)) : escaped;
+      }
+      return text;
+    }
+    case ValueKind::other: break;
+  }
+  return "other " + value.text;
 }
 
-struct LineCase {
-  std::string line;
-  std::string read;  // "KEY = VALUE", both as shown()
-};
+// The tree of a dump one line per entry, two blanks a level: NAME[@LOCATION] <CLASS>,
+// then " pci" when it matches IOPCIDevice, then " KEY=VALUE" per property (as shown()).
+void outline_entry(const sim::RegistryEntry& entry, std::size_t depth, Lines& lines) {
+  std::string line = std::string(2 * depth, ' ') + entry.name + (entry.location.empty() ? "" : "@" + entry.location);
+  line += " <" + entry.class_name + ">" + (entry.is_of_class("IOPCIDevice") ? " pci" : "");
+  for (const auto& p : entry.props) line += " " + p.key.text + "=" + shown(p.value);
+  lines.push_back(line);
+  for (const auto& child : entry.children) outline_entry(child, depth + 1, lines);
+}
+Lines outline(std::string_view dump) {
+  Lines lines;
+  for (const auto& root : registry_from_ioreg(dump).roots) outline_entry(root, 0, lines);
+  return lines;
+}
 
-// Reads each line alone as the only property of an entry.
-void expect_read(std::initializer_list<LineCase> cases) {
-  for (const LineCase& c : cases) {
-    std::string read;
-    try {
-      const auto props = registry_from_ioreg(one_entry({c.line})).roots.at(0).props;
-      read = props.size() == 1 ? shown(props[0].key) + " = " + shown(props[0].value) : "not one property";
-    } catch (const sim::IoregDumpError& error) {
-      read = error.what();
+// The message of the error a dump text gives, "" when it loads.
+std::string error_of(std::string_view dump) {
+  try {
+    registry_from_ioreg(dump);
+  } catch (const sim::IoregDumpError& error) {
+    return error.what();
+  }
+  return "";
+}
+
+// Each line read alone as the property block of an entry, starting at line 3: "KEY =
+// VALUE" (both as shown()) when it is one property, else the error.
+void expect_read(const std::vector<std::pair<std::string, std::string>>& cases) {
+  for (const auto& [line, read] : cases) {
+    const std::string dump = "+-o Root  <class IORegistryEntry, id 0x100000100, retain 9>\n    {\n      " + line + "\n    }\n";
+    std::string got = error_of(dump);
+    if (got.empty()) {
+      const auto props = registry_from_ioreg(dump).roots.at(0).props;
+      got = props.size() == 1 ? shown(props[0].key) + " = " + shown(props[0].value) : "not one property";
     }
-    EXPECT_EQ(read, c.read) << c.line;
+    EXPECT_EQ(got, read) << line.substr(0, 120);
   }
 }
 
@@ -51,42 +83,28 @@ TEST(IoregValues, EachNotationIsReadAsItsKind) {
       {"\"k\" = \"\xD0\x9D\xD0\xBE\xD0\xB2\"", "text k = wide text \xD0\x9D\xD0\xBE\xD0\xB2"},
       {"\"\xC3\xA9t\xC3\xA9\" = 1", "wide text \xC3\xA9t\xC3\xA9 = number 1"},
       // Hex data is bytes; printable data the bytes of its strings with NUL between.
-      {R"("k" = <86800000>)", R"(text k = data \x86\x80\x00\x00)"},
       {R"("k" = <C0B80E0001000B00>)", R"(text k = data \xC0\xB8\x0E\x00\x01\x00\x0B\x00)"},
       {R"("k" = <>)", "text k = data "},
-      {R"("k" = <"MacPro6,1">)", "text k = data MacPro6,1"},
       {R"("k" = <"pci8086,1513","pciclass,060400","UPS0">)", R"(text k = data pci8086,1513\x00pciclass,060400\x00UPS0)"},
-      // Data of an unknown form is kept as printed and is not data.
-      {R"("k" = <not hex>)", "text k = other <not hex>"},
-      {R"("k" = <abc>)", "text k = other <abc>"},
-      {R"("k" = <"open>)", R"(text k = other <"open>)"},
       // Numbers are 64-bit; ioreg prints the registry's patterns unsigned, so huge is negative.
-      {R"("k" = 4)", "text k = number 4"},
       {R"("k" = 8000886079488)", "text k = number 8000886079488"},
       {R"("k" = 18446744073709551516)", "text k = number -100"},
       {R"("k" = -100)", "text k = number -100"},
       {R"("k" = 0x1b)", "text k = number 27"},
       {R"("k" = 0xFFFFFFFFFFFFFFFF)", "text k = number -1"},
-      // Booleans, collections and empty values are another kind, kept as printed.
-      {R"("k" = Yes)", "text k = other Yes"},
-      {R"("k" = No)", "text k = other No"},
-      {R"("k" = {"IOACPIPlane"="IOACPIPlane","n"=5})", R"(text k = other {"IOACPIPlane"="IOACPIPlane","n"=5})"},
-      {R"("k" = ({"a"=Yes,"b"=,"c"=<00>},("x","y"),[1,2]))", R"(text k = other ({"a"=Yes,"b"=,"c"=<00>},("x","y"),[1,2]))"},
-      {R"("k" = ("io-apic-1","IOPCIMessagedInterruptController"))",
-       R"(text k = other ("io-apic-1","IOPCIMessagedInterruptController"))"},
-      {R"("k" = ())", "text k = other ()"},
-      {R"("k" = {})", "text k = other {}"},
-      {R"("k" = )", "text k = other "},
-      // Nested texts may hold quotes, commas and brackets.
-      {R"v("k" = {"Path"="IODeviceTree:/PCI0@0/a,b(c)","Desc"="x "y" z","d"=<"a,b","c">})v",
-       R"v(text k = other {"Path"="IODeviceTree:/PCI0@0/a,b(c)","Desc"="x "y" z","d"=<"a,b","c">})v"},
   });
+  // Booleans, collections, empty values and data of an unknown form are another kind,
+  // kept as printed; nested texts may hold quotes, commas and brackets.
+  for (const std::string value :
+       {"Yes", "No", "<not hex>", "<abc>", R"(<"open>)", "()", "{}", "", R"({"IOACPIPlane"="IOACPIPlane","n"=5})",
+        R"(({"a"=Yes,"b"=,"c"=<00>},("x","y"),[1,2]))",
+        R"v({"Path"="IODeviceTree:/PCI0@0/a,b(c)","Desc"="x "y" z","d"=<"a,b","c">})v"})
+    expect_read({{R"("k" = )" + value, "text k = other " + value}});
 }
 
 TEST(IoregValues, ClippedValuesAndKeysAreKeptWithTheMarkAndNeverPassForWholeOnes) {
   expect_read({
       {R"("pcidebug" = "156:0:$)", R"(text pcidebug = other "156:0:$)"},
-      {R"("vendor-id" = <8680$)", "text vendor-id = other <8680$"},
       {R"("vendor-id" = <86800000$)", "text vendor-id = other <86800000$"},
       {R"("BSD Unit" = 1$)", "text BSD Unit = other 1$"},
       {R"("Open" = Ye$)", "text Open = other Ye$"},
@@ -94,8 +112,29 @@ TEST(IoregValues, ClippedValuesAndKeysAreKeptWithTheMarkAndNeverPassForWholeOnes
       // A key cut short is not text; one cut right after its closing quote is whole.
       {R"("IOPCIExpressLink$)", R"(other "IOPCIExpressLink$ = other $)"},
       {R"("BSD Unit"$)", "text BSD Unit = other $"},
-      {R"("BSD Unit" $)", "text BSD Unit = other $"},
       {R"("BSD Unit" =$)", "text BSD Unit = other $"},
+  });
+}
+
+TEST(IoregValues, MalformedValuesAreErrorsNamingTheLineWhereTheyStart) {
+  const std::string long_word = "x\ty" + std::string(100, 'z');
+  expect_read({
+      {R"("k" = maybe)", R"(line 3: unknown value "maybe")"},
+      {R"("k" = 18446744073709551616)", R"(line 3: the number "18446744073709551616" does not fit in 64 bits)"},
+      {R"("k" = -9223372036854775809)", R"(line 3: the number "-9223372036854775809" does not fit in 64 bits)"},
+      {R"("k" = <8680)", R"(line 3: data without its closing ">")"},
+      {R"("k" = {"a"=1)", R"(line 3: expected ",", found the end of the line)"},
+      {R"("k" = {"a"=1}})", "line 3: unexpected text after the value"},
+      {R"("k" = {a=1})", "line 3: a dictionary key must be a quoted text"},
+      {R"("k" = (1 2))", R"(line 3: unknown value "1 2")"},
+      {R"("k" = (1,maybe))", R"(line 3: unknown value "maybe")"},
+      {R"("k" 5)", R"(line 3: expected a property line, "key" = value)"},
+      // The message quotes a short excerpt, control characters masked, so it stays one line.
+      {"\"k\" = (" + long_word + ")", "line 3: unknown value \"x?y" + std::string(37, 'z') + "...\""},
+      // Deep nesting is an error, not a crash.
+      {"\"k\" = " + std::string(100000, '(') + std::string(100000, ')'), "line 3: values nested more than 100 deep"},
+      {"\"a\" = 1\n      \"k\" = \"open", "line 4: the dump ends inside the text value that starts here"},
+      {R"("k" = ("open))", "line 3: the dump ends inside the text value that starts here"},
   });
 }
 
@@ -104,140 +143,80 @@ TEST(IoregValues, TextsWithLineBreaksRunOnToTheLineThatClosesThemAndKeysKeepThei
   std::string nested = "(\"";
   for (int i = 0; i < 20000; ++i) nested += "a\"b\n";
   nested += "\")";
-  const auto model = registry_from_ioreg("+-o Root  <class IORegistryEntry>\n    {\n"
-                                         "      \"Version\" = \"vendorid: 0x14e4\ndeviceid: 0x43a0\n\"\n"
-                                         "      \"PCI Slot\" = " + nested + "\n      \"Next\" = 7\n    }\n");
-  std::vector<std::string> props;
-  for (const auto& p : model.roots.at(0).props) props.push_back(shown(p.key) + " = " + shown(p.value));
-  EXPECT_EQ(props, (std::vector<std::string>{"text Version = text vendorid: 0x14e4\ndeviceid: 0x43a0\n",
-                                             "text PCI Slot = other " + nested, "text Next = number 7"}));
-}
-
-TEST(IoregValues, MalformedValuesAreErrorsNamingTheLineWhereTheyStart) {
-  const std::string long_word = "x\ty" + std::string(100, 'z');
-  const std::pair<std::string, std::string> cases[] = {
-      {one_entry({R"("k" = maybe)"}), R"(line 3: unknown value "maybe")"},
-      {one_entry({R"("k" = 18446744073709551616)"}), R"(line 3: the number "18446744073709551616" does not fit in 64 bits)"},
-      {one_entry({R"("k" = -9223372036854775809)"}), R"(line 3: the number "-9223372036854775809" does not fit in 64 bits)"},
-      {one_entry({R"("k" = <8680)"}), R"(line 3: data without its closing ">")"},
-      {one_entry({R"("k" = {"a"=1)"}), R"(line 3: expected ",", found the end of the line)"},
-      {one_entry({R"("k" = {"a"=1}})"}), "line 3: unexpected text after the value"},
-      {one_entry({R"("k" = {a=1})"}), "line 3: a dictionary key must be a quoted text"},
-      {one_entry({R"("k" = (1 2))"}), R"(line 3: unknown value "1 2")"},
-      {one_entry({R"("k" = (1,maybe))"}), R"(line 3: unknown value "maybe")"},
-      {one_entry({R"("k" 5)"}), R"(line 3: expected a property line, "key" = value)"},
-      // The message quotes a short excerpt, control characters masked, so it stays one line.
-      {one_entry({"\"k\" = (" + long_word + ")"}), "line 3: unknown value \"x?y" + std::string(37, 'z') + "...\""},
-      // Deep nesting is an error, not a crash.
-      {one_entry({"\"k\" = " + std::string(100000, '(') + std::string(100000, ')')}),
-       "line 3: values nested more than 100 deep"},
-      {one_entry({R"("a" = 1)", R"("k" = "open)"}), "line 4: the dump ends inside the text value that starts here"},
-      {one_entry({R"("k" = ("open))"}), "line 3: the dump ends inside the text value that starts here"},
-  };
-  for (const auto& [dump, error] : cases) EXPECT_EQ(error_of(dump), error) << dump.substr(0, 120);
+  EXPECT_EQ(outline("+-o Root  <class IORegistryEntry>\n    {\n      \"Version\" = \"vendorid: 0x14e4\ndeviceid: 0x43a0\n\"\n"
+                    "      \"PCI Slot\" = " + nested + "\n      \"Next\" = 7\n    }\n"),
+            Lines{"Root <IORegistryEntry> Version=text vendorid: 0x14e4\ndeviceid: 0x43a0\n PCI Slot=other " + nested +
+                  " Next=number 7"});
 }
 
 // The tree of a dump: entries, their depth by the column of "+-o", names, classes and
 // property blocks; clipped entry lines; and malformed or truncated dumps.
-
-using testing::outline;
-using Lines = std::vector<std::string>;
-
 TEST(IoregTree, EntriesNestByTheColumnOfTheirMarkAndKnownSubclassesMatchIOPCIDevice) {
-  // Root with a child PCI0 (two children of its own) and a child AGP, as ioreg draws them.
-  const auto model = registry_from_ioreg(
-      "+-o Root  <class IORegistryEntry, id 0x100000100, retain 9>\n"
-      "  | {\n"
-      "  |   \"IOKitBuildVersion\" = \"Darwin\"\n"
-      "  | }\n"
-      "  | \n"
-      "  +-o PCI0@0  <class IOACPIPlatformDevice, id 0x10000012a, registered, matched, active, busy 0 (1 ms), retain 9>\n"
-      "  | | {\n"
-      "  | |   \"name\" = <\"PCI0\">\n"
-      "  | | }\n"
-      "  | | \n"
-      "  | +-o pci1b21,612@1F,2  <class IOPCIDevice, id 0x100000407, registered>\n"
-      "  | |   {\n"
-      "  | |     \"vendor-id\" = <211b0000>\n"
-      "  | |   }\n"
-      "  | |   \n"
-      "  | +-o Apple UDIF, read-only (zlib)  <class IOMedia, id 0x100001d6d, retain 8>\n"
-      "  |     {\n"
-      "  |     }\n"
-      "  |     \n"
-      "  +-o AGP@2  <class IOAGPDevice, id 0x100000200, retain 5>\n"
-      "      {\n"
-      "        \"device-id\" = <00110000>\n"
-      "      }\n"
-      "      \n");
-  EXPECT_EQ(outline(model), (Lines{"Root <IORegistryEntry> IOKitBuildVersion=text Darwin",
-                                   "  PCI0@0 <IOACPIPlatformDevice> name=data PCI0",
-                                   R"(    pci1b21,612@1F,2 <IOPCIDevice> pci vendor-id=data !\x1B\x00\x00)",
-                                   "    Apple UDIF, read-only (zlib) <IOMedia>",
-                                   R"(  AGP@2 <IOAGPDevice> pci device-id=data \x00\x11\x00\x00)"}));
-}
-
-TEST(IoregTree, AnExcerptMayStartDeepAndHoldSeveralTrees) {
-  // Lines pasted from the middle of a dump, with the drawing of their ancestors.
-  EXPECT_EQ(outline(registry_from_ioreg("    | | +-o XHC1@14  <class IOPCIDevice, id 0x1>\n"
-                                        "    | |   +-o AppleUSBXHCI  <class AppleUSBXHCI, id 0x2>\n"
-                                        "    | +-o EHC1@1D  <class IOPCIDevice, id 0x3>\n")),
-            (Lines{"XHC1@14 <IOPCIDevice> pci", "  AppleUSBXHCI <AppleUSBXHCI>", "EHC1@1D <IOPCIDevice> pci"}));
-}
-
-TEST(IoregTree, WindowsLineEndsAndAByteOrderMarkAreAccepted) {
-  const auto model =
-      registry_from_ioreg("\xEF\xBB\xBF+-o Root  <class IORegistryEntry>\r\n    {\r\n      \"k\" = \"v\"\r\n    }\r\n");
-  EXPECT_EQ(outline(model), (Lines{"Root <IORegistryEntry> k=text v"}));
-}
-
-TEST(IoregTree, ClippedEntryLinesKeepWhatShowsWithTheMark) {
-  const auto model = registry_from_ioreg(
-      "+-o Root  <class IORegistryEntry>\n"
-      "  +-o PRT0@0  <class AppleAHCIP$\n"
-      "  +-o XHC1@14  <class IOPCIDevice$\n"
-      "  +-o PRT1@1  <cla$\n"
-      "  +-o EFI System Partit$\n"
-      "  +-o SSD0@$\n"
-      "  +-o $\n"
-      "  +-$\n"
-      "  | | | | $\n"
-      "  +-o PRT2@2  <class AppleAHCIPort, id 0x10000$\n");
-  // A class cut right after its last letter may be a longer name: never matched.
-  // "+-" shows no entry that could be read.
-  EXPECT_EQ(outline(model), (Lines{"Root <IORegistryEntry>", "  PRT0@0 <AppleAHCIP$>", "  XHC1@14 <IOPCIDevice$>",
-                                   "  PRT1@1 <$>", "  EFI System Partit$ <$>", "  SSD0@$ <$>", "  $ <$>",
-                                   "  PRT2@2 <AppleAHCIPort>"}));
+  const std::pair<std::string, Lines> cases[] = {
+      // Root with a child PCI0 (two children of its own) and a child AGP, as ioreg draws them.
+      {"+-o Root  <class IORegistryEntry, id 0x100000100, retain 9>\n"
+       "  | {\n"
+       "  |   \"IOKitBuildVersion\" = \"Darwin\"\n"
+       "  | }\n"
+       "  | \n"
+       "  +-o PCI0@0  <class IOACPIPlatformDevice, id 0x10000012a, registered, matched, active, busy 0 (1 ms), retain 9>\n"
+       "  | +-o pci1b21,612@1F,2  <class IOPCIDevice, id 0x100000407, registered>\n"
+       "  | |   {\n"
+       "  | |     \"vendor-id\" = <211b0000>\n"
+       "  | |   }\n"
+       "  | |   \n"
+       "  | +-o Apple UDIF, read-only (zlib)  <class IOMedia, id 0x100001d6d, retain 8>\n"
+       "  +-o AGP@2  <class IOAGPDevice, id 0x100000200, retain 5>\n"
+       "      {\n"
+       "        \"device-id\" = <00110000>\n"
+       "      }\n",
+       {"Root <IORegistryEntry> IOKitBuildVersion=text Darwin", "  PCI0@0 <IOACPIPlatformDevice>",
+        R"(    pci1b21,612@1F,2 <IOPCIDevice> pci vendor-id=data !\x1B\x00\x00)", "    Apple UDIF, read-only (zlib) <IOMedia>",
+        R"(  AGP@2 <IOAGPDevice> pci device-id=data \x00\x11\x00\x00)"}},
+      // Lines pasted from the middle of a dump, with the drawing of their ancestors.
+      {"    | | +-o XHC1@14  <class IOPCIDevice, id 0x1>\n"
+       "    | |   +-o AppleUSBXHCI  <class AppleUSBXHCI, id 0x2>\n"
+       "    | +-o EHC1@1D  <class IOPCIDevice, id 0x3>\n",
+       {"XHC1@14 <IOPCIDevice> pci", "  AppleUSBXHCI <AppleUSBXHCI>", "EHC1@1D <IOPCIDevice> pci"}},
+      // Windows line ends and a byte order mark.
+      {"\xEF\xBB\xBF+-o Root  <class IORegistryEntry>\r\n    {\r\n      \"k\" = \"v\"\r\n    }\r\n",
+       {"Root <IORegistryEntry> k=text v"}},
+      // Clipped entry lines keep what shows with the mark; a class cut right after its last
+      // letter may be a longer name: never matched. "+-" shows no entry that could be read.
+      {"+-o Root  <class IORegistryEntry>\n"
+       "  +-o PRT0@0  <class AppleAHCIP$\n"
+       "  +-o XHC1@14  <class IOPCIDevice$\n"
+       "  +-o PRT1@1  <cla$\n"
+       "  +-o EFI System Partit$\n"
+       "  +-o SSD0@$\n"
+       "  +-o $\n"
+       "  +-$\n"
+       "  | | | | $\n"
+       "  +-o PRT2@2  <class AppleAHCIPort, id 0x10000$\n",
+       {"Root <IORegistryEntry>", "  PRT0@0 <AppleAHCIP$>", "  XHC1@14 <IOPCIDevice$>", "  PRT1@1 <$>",
+        "  EFI System Partit$ <$>", "  SSD0@$ <$>", "  $ <$>", "  PRT2@2 <AppleAHCIPort>"}},
+  };
+  for (const auto& [dump, lines] : cases) EXPECT_EQ(outline(dump), lines) << dump;
 }
 
 TEST(IoregTree, AClippedDumpOfARealMachineLoadsAndItsCutValuesAreNotRead) {
   // The MacBook Pro's dump as a terminal of 100 columns shows it.
   const std::string whole = testing::read_dump("MacBookPro11,3.txt");
   std::string clipped;
-  for (std::size_t start = 0; start < whole.size();) {
-    const auto end = std::min(whole.find('\n', start), whole.size());
-    const std::string_view line(whole.data() + start, end - start);
-    clipped += line.size() >= 100 ? std::string(line.substr(0, 99)) + "$\n" : std::string(line) + "\n";
-    start = end + 1;
+  for (std::size_t start = 0, end = 0; start < whole.size(); start = end + 1) {
+    end = std::min(whole.find('\n', start), whole.size());
+    clipped += end - start >= 100 ? whole.substr(start, 99) + "$\n" : whole.substr(start, end - start) + "\n";
   }
-  const auto model = registry_from_ioreg(clipped);
   std::size_t entries = 0, cut_values = 0, whole_values = 0;
-  std::vector<const sim::RegistryEntry*> todo{&model.roots.at(0)};
-  while (!todo.empty()) {
-    const auto* entry = todo.back();
-    todo.pop_back();
+  const auto count = [&](const auto& self, const sim::RegistryEntry& entry) -> void {
     ++entries;
-    for (const auto& child : entry->children) todo.push_back(&child);
-    for (const auto& p : entry->props) {
-      const bool cut = p.value.kind == ValueKind::other && p.value.text.ends_with('$');
-      cut ? ++cut_values : ++whole_values;
-    }
-  }
+    for (const auto& p : entry.props) ++(p.value.kind == ValueKind::other && p.value.text.ends_with('$') ? cut_values : whole_values);
+    for (const auto& child : entry.children) self(self, child);
+  };
+  count(count, registry_from_ioreg(clipped).roots.at(0));
   // Counted over the text: 768 entry lines, 5821 property lines, 520 of them 100 bytes
   // long or longer.
-  EXPECT_EQ(entries, 768u);
-  EXPECT_EQ(cut_values, 520u);
-  EXPECT_EQ(whole_values, 5821u - 520u);
+  EXPECT_EQ(std::vector<std::size_t>({entries, cut_values, whole_values}), std::vector<std::size_t>({768, 520, 5821 - 520}));
 }
 
 TEST(IoregTree, MalformedStructureIsAnErrorNamingTheLine) {

@@ -1,13 +1,9 @@
 // The scan on the registries of three real machines, read from what `ioreg -lw0`
-// printed there. The expected values were taken from the dump texts with a separate
-// script (regular expressions over the entry and property lines, and the scan's rules
-// applied by hand to them), not from this reader.
+// printed there, as they are and edited the way a user would edit them. The expected
+// values were taken from the dump texts with a separate script (regular expressions over
+// the entry and property lines, and the scan's rules applied by hand to them), not from
+// this reader.
 #include <gtest/gtest.h>
-
-#include <algorithm>
-#include <cstdio>
-#include <string>
-#include <vector>
 
 #include "tests/discovery/discovery_test_support.h"
 #include "tests/ioreg/dump_support.h"
@@ -15,15 +11,7 @@
 namespace berth {
 namespace {
 
-using testing::DumpMachine;
-using testing::mac_pro6_with_dock;
-using testing::read_dump;
-using testing::scan_docks;
-using testing::units;
-
-constexpr const char* kMacBookPro = "MacBookPro11,3.txt";
-constexpr const char* kMacPro4 = "MacPro4,1.txt";
-constexpr const char* kMacPro6 = "MacPro6,1.txt";
+using namespace berth::testing;
 
 // Every IOPCIDevice entry in document order: "VID:DID pcidebug".
 const std::vector<std::string> kMacBookProPci{
@@ -65,86 +53,36 @@ const std::vector<std::string> kMacPro6Pci{
     "8086:1D26 0:29:0", "8086:244E 0:30:0(15:15)", "8086:1D41 0:31:0", "8086:1D02 0:31:2",
     "8086:1D22 0:31:3"};
 
-std::vector<std::string> pci_table() {
-  std::vector<std::string> rows;
-  for (std::uint32_t i = 0; i < gIOPCIDevCnt; ++i) {
-    const sIOPCIDev& r = gIOPCIDevList[i];
-    char row[64];
-    std::snprintf(row, sizeof row, "%04X:%04X %s", r.VID, r.DID, r.pcidebug);
-    rows.emplace_back(row);
-  }
-  return rows;
-}
-
-// The PCI records that collected a Thunderbolt subtree or carry a GUID, as
-// "INDEX:SUBTREE-COUNT", followed by " VALID HIGH-LOW" when a GUID field is set.
-std::vector<std::string> thunderbolt_records() {
-  std::vector<std::string> records;
-  for (std::uint32_t i = 0; i < gIOPCIDevCnt; ++i) {
-    const sIOPCIDev& r = gIOPCIDevList[i];
-    if (r.services_under_TB_cnt == 0 && !r.isGUIDValid) continue;
-    char record[64];
-    const int n = std::snprintf(record, sizeof record, "%u:%u", i, r.services_under_TB_cnt);
-    if (r.isGUIDValid || r.TB_GUID_low || r.TB_GUID_high)
-      std::snprintf(record + n, sizeof record - n, " %u %08X-%08X", r.isGUIDValid, r.TB_GUID_high, r.TB_GUID_low);
-    records.emplace_back(record);
-  }
-  return records;
-}
-
-TEST(RealDumps, MacBookProHasItsPciDevicesAndThunderboltBridgesWithoutGuidsAndNoDock) {
-  DumpMachine dump(read_dump(kMacBookPro));
-  EXPECT_EQ(scan_docks(), 0u);
-  EXPECT_EQ(pci_table(), kMacBookProPci);
-  EXPECT_EQ(gCandidateM91xxDevCnt, kMacBookProPci.size());
-  EXPECT_EQ(gCandidateFL1100DevCnt, kMacBookProPci.size());
-  EXPECT_EQ(thunderbolt_records(), (std::vector<std::string>{"5:44", "6:34", "8:2", "9:2", "10:2", "11:2"}));
-}
-
-TEST(RealDumps, OlderMacProHasItsPciDevicesNoThunderboltAndNoDock) {
-  DumpMachine dump(read_dump(kMacPro4));
-  EXPECT_EQ(scan_docks(), 0u);
-  EXPECT_EQ(pci_table(), kMacPro4Pci);
-  EXPECT_TRUE(thunderbolt_records().empty());
-}
-
-TEST(RealDumps, MacProThunderboltRecordsCarryTheGuidsOfTheDumpAsLittleEndianHalves) {
-  DumpMachine dump(read_dump(kMacPro6));
-  EXPECT_EQ(scan_docks(), 0u);
-  EXPECT_EQ(pci_table(), kMacPro6Pci);
-  // "Tunnel Endpoint GUID" = <c0b80e0001000b00> on the first UPS0 (8086:1513), and
-  // <b0dfc40402000100> on the second UPS0, an 8086:1549 that is not one of the
-  // Thunderbolt identities whose subtree the scan collects.
-  EXPECT_EQ(thunderbolt_records(),
-            (std::vector<std::string>{"6:44", "7:34", "9:2", "10:2", "11:2", "12:2", "15:103", "16:47", "18:48",
-                                      "19:46 1 000B0001-000EB8C0", "20:40", "22:2", "23:2", "24:2", "25:2", "26:2",
-                                      "28:57", "29:38", "31:11", "32:0 1 00010002-04C4DFB0", "35:2", "36:2", "37:2"}));
-}
-
-TEST(RealDumps, MacProBuiltInFl1100FindsItsDiskAndTheTunnelledSataControllerIsNotWalked) {
-  DumpMachine dump(read_dump(kMacPro6));
-  ASSERT_EQ(scan_docks(), 0u);
-  // XHC1 (1B73:1100, record 4) holds "Seagate Backup+ SL Media" with "BSD Unit" = 4 and
-  // no "PortNum" on the way, so the disk is filed under port 0.
-  const sCandidateFL1100Dev& usb = gCandidateFL1100DeviceList[4];
-  EXPECT_EQ(std::vector<std::uint32_t>(usb.has_disk, usb.has_disk + 4), (std::vector<std::uint32_t>{1, 0, 0, 0}));
-  EXPECT_EQ(usb.BSD_unit[0], 4u);
-  EXPECT_EQ(usb.idxDisk, 1u);
-  EXPECT_EQ(usb.isGUIDValid, 0u);  // built in, under no Thunderbolt device
-  // pci1b21,612 (record 21) has subsystem 1B96:0101: neither number passes the disk-walk test.
-  const sCandidateM91xxDev& sata = gCandidateM91xxDeviceList[21];
-  EXPECT_EQ(sata.SUB_VID, 0x1B96u);
-  EXPECT_EQ(std::vector<std::uint32_t>(sata.has_disk, sata.has_disk + 4), (std::vector<std::uint32_t>{0, 0, 0, 0}));
-}
-
-TEST(RealDumps, DumpsWithoutAWalkedControllerRecordNoDisk) {
-  for (const char* name : {kMacBookPro, kMacPro4}) {
-    DumpMachine dump(read_dump(name));
-    ASSERT_EQ(scan_docks(), 0u);
-    for (std::uint32_t i = 0; i < gIOPCIDevCnt; ++i) {
-      EXPECT_EQ(gCandidateFL1100DeviceList[i].has_disk[0] | gCandidateFL1100DeviceList[i].idxDisk, 0u) << name << i;
-      EXPECT_EQ(gCandidateM91xxDeviceList[i].has_disk[0] | gCandidateM91xxDeviceList[i].idxDisk, 0u) << name << i;
-    }
+TEST(RealDumps, MachinesAsTheyAre) {
+  const struct {
+    const char* file;
+    const std::vector<std::string>& pci;
+    std::vector<std::string> thunderbolt, walked;
+  } cases[] = {
+      // Thunderbolt bridges without GUIDs; no controller that a disk walk looks for.
+      {"MacBookPro11,3.txt", kMacBookProPci, {"5:44", "6:34", "8:2", "9:2", "10:2", "11:2"}, {}},
+      {"MacPro4,1.txt", kMacPro4Pci, {}, {}},
+      // "Tunnel Endpoint GUID" = <c0b80e0001000b00> on the first UPS0 (8086:1513), and
+      // <b0dfc40402000100> on the second UPS0, an 8086:1549 that is not one of the
+      // Thunderbolt identities whose subtree the scan collects. The built-in FL1100 XHC1
+      // (record 4) holds "Seagate Backup+ SL Media" with "BSD Unit" = 4 and no "PortNum"
+      // on the way, so the disk is filed under port 0; pci1b21,612 (record 21, below the
+      // first UPS0) has subsystem 1B96:0101: neither number passes the disk-walk test.
+      {"MacPro6,1.txt", kMacPro6Pci,
+       {"6:44", "7:34", "9:2", "10:2", "11:2", "12:2", "15:103", "16:47", "18:48", "19:46 1 000B0001-000EB8C0", "20:40",
+        "22:2", "23:2", "24:2", "25:2", "26:2", "28:57", "29:38", "31:11", "32:0 1 00010002-04C4DFB0", "35:2", "36:2",
+        "37:2"},
+       {"sata 21 idx 0: -0, -0, -0, -0 guid 000B0001-000EB8C0", "usb 4 idx 1: +4, -0, -0, -0"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.file);
+    auto sim = dump_machine(read_dump(c.file));
+    EXPECT_EQ(scan_docks(), 0u);
+    EXPECT_EQ(pci_table(), c.pci);
+    EXPECT_EQ(std::vector<std::uint32_t>({gCandidateM91xxDevCnt, gCandidateFL1100DevCnt}),
+              std::vector<std::uint32_t>(2, c.pci.size()));
+    EXPECT_EQ(thunderbolt_records(), c.thunderbolt);
+    EXPECT_EQ(walked(), c.walked);
   }
 }
 
@@ -152,94 +90,75 @@ TEST(RealDumps, DumpsWithoutAWalkedControllerRecordNoDisk) {
 // for: the AHCI controller SAT1 as a 1B21:0612 with subsystem vendor 1AB6, and both
 // EHCI controllers as FL1100s.
 std::string mac_pro4_with_dock_identities() {
-  std::string text = read_dump(kMacPro4);
+  std::string text = read_dump("MacPro4,1.txt");
   const std::string sat1 = "+-o SAT1@1F,2  <class IOPCIDevice";
-  testing::set_property(text, sat1, "vendor-id", "<211b0000>");
-  testing::set_property(text, sat1, "device-id", "<12060000>");
-  testing::set_property(text, sat1, "subsystem-vendor-id", "<b61a0000>");
+  set_property(text, sat1, "vendor-id", "<211b0000>");
+  set_property(text, sat1, "device-id", "<12060000>");
+  set_property(text, sat1, "subsystem-vendor-id", "<b61a0000>");
   for (const std::string ehci : {"+-o EHCI@1D,7  <class IOPCIDevice", "+-o EHC2@1A,7  <class IOPCIDevice"}) {
-    testing::set_property(text, ehci, "vendor-id", "<731b0000>");
-    testing::set_property(text, ehci, "device-id", "<00110000>");
+    set_property(text, ehci, "vendor-id", "<731b0000>");
+    set_property(text, ehci, "device-id", "<00110000>");
   }
   return text;
 }
 
-TEST(RealDumps, SataWalkOnRealPortsFilesTheDiskUnderPortZeroUntilPrt2) {
-  DumpMachine dump(mac_pro4_with_dock_identities());
-  ASSERT_EQ(scan_docks(), 0u);
-  // SAT1's ports are PRID (a DVD drive without a medium), SECD (an SSD, unit 0), then
-  // PRT2: no PRT0 or PRT1 steers the index, so both models land on port 0, the last
-  // one stays, the SSD's unit is recorded, and PRT2 ends the walk.
-  const sCandidateM91xxDev& sata = gCandidateM91xxDeviceList[28];
-  EXPECT_EQ(std::vector<std::uint32_t>(sata.has_disk, sata.has_disk + 4), (std::vector<std::uint32_t>{1, 0, 0, 0}));
-  EXPECT_EQ(sata.BSD_unit[0], 0u);
-  EXPECT_STREQ(sata.model[0], "INTEL SSDSC2CW120A3                     ");
-  EXPECT_STREQ(sata.SN[0], "CVCV245100K2120BGN  ");
-  EXPECT_EQ(sata.idxDisk, 0xFFu);
+std::string mac_book_pro_with_fl1100() {
+  std::string text = read_dump("MacBookPro11,3.txt");
+  set_property(text, "+-o XHC1@14  <class IOPCIDevice", "vendor-id", "<731b0000>");
+  set_property(text, "+-o XHC1@14  <class IOPCIDevice", "device-id", "<00110000>");
+  return text;
 }
 
-TEST(RealDumps, UsbWalkOnRealHubsFilesDisksByPortNum) {
-  DumpMachine dump(mac_pro4_with_dock_identities());
-  ASSERT_EQ(scan_docks(), 0u);
-  // EHC2: "PortNum" 1, 3, 3, 2, then the disk with unit 5 (three entries) goes to
-  // port 1; "PortNum" 3, 2, 3 of later devices follow, and the second "PortNum" 2
-  // forgets that disk again (its unit stays behind, unflagged).
-  const sCandidateFL1100Dev& ehc2 = gCandidateFL1100DeviceList[15];
-  EXPECT_EQ(std::vector<std::uint32_t>(ehc2.has_disk, ehc2.has_disk + 4), (std::vector<std::uint32_t>{0, 0, 0, 0}));
-  EXPECT_EQ(ehc2.BSD_unit[1], 5u);
-  EXPECT_EQ(ehc2.idxDisk, 2u);
-  // EHCI: "PortNum" 4, 3, then the optical drive's medium with "BSD Unit" 6 followed by
-  // "Type" "CD-ROM" in the same entry: the unit on port 2, the type on the next port.
-  const sCandidateFL1100Dev& ehci = gCandidateFL1100DeviceList[24];
-  EXPECT_EQ(std::vector<std::uint32_t>(ehci.has_disk, ehci.has_disk + 4), (std::vector<std::uint32_t>{0, 0, 1, 0}));
-  EXPECT_EQ(ehci.BSD_unit[2], 6u);
-  EXPECT_STREQ(ehci.media_type[2], "");
-  EXPECT_STREQ(ehci.media_type[3], "CD-ROM");
-  EXPECT_EQ(ehci.idxDisk, 3u);
-}
-
-TEST(RealDumps, MacBookProDiskOnPort5IsBeyondTheFourPortsAndNotRecorded) {
-  std::string text = read_dump(kMacBookPro);
-  testing::set_property(text, "+-o XHC1@14  <class IOPCIDevice", "vendor-id", "<731b0000>");
-  testing::set_property(text, "+-o XHC1@14  <class IOPCIDevice", "device-id", "<00110000>");
-  DumpMachine dump(text);
-  ASSERT_EQ(scan_docks(), 0u);
-  // "PortNum" 4, 8, 12, 3, then 5 above "WD My Passport 0822 Media" (unit 6).
-  const sCandidateFL1100Dev& xhc = gCandidateFL1100DeviceList[14];
-  EXPECT_EQ(std::vector<std::uint32_t>(xhc.has_disk, xhc.has_disk + 4), (std::vector<std::uint32_t>{0, 0, 0, 0}));
-  EXPECT_EQ(xhc.idxDisk, 4u);
-  const auto& lines = dump.log().lines();
-  EXPECT_NE(std::find(lines.begin(), lines.end(), "PortNum:: 5_4\n"), lines.end());
-  for (const auto& line : lines) EXPECT_FALSE(line.starts_with("BSD_unit::")) << line;
-}
-
-TEST(RealDumps, EditedMacProFindsExactlyTheDockBehindTheThunderboltDevice) {
-  DumpMachine dump(mac_pro6_with_dock("<7856341206003d00>"));
-  ASSERT_EQ(scan_docks(), 1u);
-  const sDeviceSlot& slot = vtr_device_list[0];
-  EXPECT_EQ(slot.valid, 1);
-  EXPECT_EQ(slot.dev.TB_GUID_high, 0x003D0006u);
-  EXPECT_EQ(slot.dev.TB_GUID_low, 0x12345678u);
-  EXPECT_EQ(slot.dev.bus_num, 18u);  // XHC1's "pcidebug" = "18:0:0"
-  EXPECT_EQ(slot.dev.service_thunderbolt, gIOPCIDevList[3].service);
-  EXPECT_EQ(units(slot.dev.usb_disk), (std::vector<std::uint32_t>{4, 0xFF, 0xFF, 0xFF}));
-}
-
-TEST(RealDumps, EditedMacProDockOfType10TakesTheTunnelledSataControllerWithTheSameGuid) {
+// A dock of type 10 whose SATA controller is the tunnelled pci1b21,612 given the dock's
+// subsystem identity, with the dock's GUID on the UPS0 above it too.
+std::string mac_pro6_with_dock_of_type10() {
   constexpr std::string_view kGuid = "<785634120a003d00>";
   std::string text = mac_pro6_with_dock(kGuid);
-  testing::set_property(text, "+-o UPS0@0  <class IOPCIDevice, id 0x100000362", "Tunnel Endpoint GUID", kGuid);
-  const std::string sata = "+-o pci1b21,612@0  <class IOPCIDevice";
-  testing::set_property(text, sata, "subsystem-vendor-id", "<b61a0000>");
-  testing::set_property(text, sata, "subsystem-id", "<60100000>");
-  DumpMachine dump(text);
-  ASSERT_EQ(scan_docks(), 1u);
-  const sDevice& dock = vtr_device_list[0].dev;
-  EXPECT_EQ(dock.TB_GUID_high, 0x003D000Au);
-  EXPECT_EQ(units(dock.usb_disk), (std::vector<std::uint32_t>{4, 0xFF, 0xFF, 0xFF}));
-  // PRT0 holds the disk with unit 1, PRT1 the one with unit 2 (both members of a RAID
-  // set whose own unit 3 comes later on each port and is not taken).
-  EXPECT_EQ(units(dock.sata_disk), (std::vector<std::uint32_t>{1, 2, 0xFF, 0xFF}));
+  set_property(text, "+-o UPS0@0  <class IOPCIDevice, id 0x100000362", "Tunnel Endpoint GUID", kGuid);
+  set_property(text, "+-o pci1b21,612@0  <class IOPCIDevice", "subsystem-vendor-id", "<b61a0000>");
+  set_property(text, "+-o pci1b21,612@0  <class IOPCIDevice", "subsystem-id", "<60100000>");
+  return text;
+}
+
+TEST(RealDumps, EditedMachines) {
+  const std::string kWd4000 = "WDC WD4000FYYZ-01UL1B2                  ";
+  const struct {
+    const char* what;
+    std::string dump;
+    std::vector<std::string> walked, docks;
+  } cases[] = {
+      // SAT1's ports are PRID (a DVD drive without a medium), SECD (an SSD, unit 0), then
+      // PRT2: no PRT0 or PRT1 steers the index, so both models land on port 0, the last
+      // one stays, the SSD's unit is recorded, and PRT2 ends the walk. EHC2: "PortNum" 1,
+      // 3, 3, 2, then the disk with unit 5 (three entries) goes to port 1; "PortNum" 3, 2,
+      // 3 of later devices follow, and the second "PortNum" 2 forgets that disk again (its
+      // unit stays behind, unflagged). EHCI: "PortNum" 4, 3, then the optical drive's
+      // medium with "BSD Unit" 6 followed by "Type" "CD-ROM" in the same entry: the unit on
+      // port 2, the type on the next port.
+      {"walks on real ports and hubs", mac_pro4_with_dock_identities(),
+       {"sata 28 idx FF: +0 INTEL SSDSC2CW120A3                     |CVCV245100K2120BGN  , -0, -0, -0",
+        "usb 15 idx 2: -0, -5, -0, -0", "usb 24 idx 3: -0, -0, +6, -0/CD-ROM"},
+       {}},
+      // "PortNum" 4, 8, 12, 3, then 5 above "WD My Passport 0822 Media" (unit 6).
+      {"a disk on port 5 is beyond the four ports", mac_book_pro_with_fl1100(), {"usb 14 idx 4: -0, -0, -0, -0"}, {}},
+      // XHC1's "pcidebug" = "18:0:0"; its Thunderbolt device is BR13, record 3.
+      {"exactly the dock behind the Thunderbolt device", mac_pro6_with_dock("<7856341206003d00>"),
+       {"sata 21 idx 0: -0, -0, -0, -0 guid 000B0001-000EB8C0", "usb 4 idx 1: +4, -0, -0, -0 guid 003D0006-12345678"},
+       {"003D0006-12345678 bus 18 tb 3 usb 4 - - - sata 0 0 0 0"}},
+      // PRT0 holds the disk with unit 1, PRT1 the one with unit 2 (both members of a RAID
+      // set whose own unit 3 comes later on each port and is not taken), each with the
+      // model and serial number of its AppleAHCIDiskDriver.
+      {"a dock of type 10 takes the tunnelled SATA controller with the same GUID", mac_pro6_with_dock_of_type10(),
+       {"sata 21 idx 1: +1 " + kWd4000 + "|     WD-WMC130F1J2MC, +2 " + kWd4000 + "|     WD-WCC137EPH5XX, -0, -0 guid 003D000A-12345678",
+        "usb 4 idx 1: +4, -0, -0, -0 guid 003D000A-12345678"},
+       {"003D000A-12345678 bus 18 tb 3 usb 4 - - - sata 1 2 - -"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    auto sim = dump_machine(c.dump);
+    EXPECT_EQ(docks(scan_docks()), c.docks);
+    EXPECT_EQ(walked(), c.walked);
+  }
 }
 
 }  // namespace
