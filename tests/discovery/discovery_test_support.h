@@ -58,9 +58,9 @@ inline std::vector<std::string> thunderbolt_records() {
   for (std::uint32_t i = 0; i < gIOPCIDevCnt; ++i) {
     const sIOPCIDev& r = gIOPCIDevList[i];
     if (r.services_under_TB_cnt == 0 && !r.isGUIDValid) continue;
-    records.push_back(sprint("%u:%u", i, r.services_under_TB_cnt));
-    if (r.isGUIDValid || r.TB_GUID_low || r.TB_GUID_high)
-      records.back() += sprint(" %u %08X-%08X", r.isGUIDValid, r.TB_GUID_high, r.TB_GUID_low);
+    const bool guid = r.isGUIDValid || r.TB_GUID_low || r.TB_GUID_high;
+    records.push_back(sprint("%u:%u", i, r.services_under_TB_cnt) +
+                      (guid ? sprint(" %u %08X-%08X", r.isGUIDValid, r.TB_GUID_high, r.TB_GUID_low) : ""));
   }
   return records;
 }
@@ -72,19 +72,15 @@ template <typename Candidate>
 void describe_candidates(const char* side, const Candidate* list, std::uint32_t count, std::vector<std::string>& lines) {
   for (std::uint32_t i = 0; i < count; ++i) {
     const Candidate& c = list[i];
-    std::string line = sprint("%s %u idx %X:", side, i, c.idxDisk);
-    bool touched = c.idxDisk != 0 || c.isGUIDValid != 0;
+    std::string ports;
     for (int p = 0; p < 4; ++p) {
-      line += sprint("%s %c%u", p ? "," : "", c.has_disk[p] ? '+' : '-', c.BSD_unit[p]);
-      touched |= c.has_disk[p] || c.BSD_unit[p];
-      std::string text;
-      if constexpr (requires { c.media_type; }) text = *c.media_type[p] ? "/" + std::string(c.media_type[p]) : "";
-      else if (*c.model[p] || *c.SN[p]) text = " " + std::string(c.model[p]) + "|" + c.SN[p];
-      line += text;
-      touched |= !text.empty();
+      ports += sprint("%s %c%u", p ? "," : "", c.has_disk[p] ? '+' : '-', c.BSD_unit[p]);
+      if constexpr (requires { c.media_type; }) ports += *c.media_type[p] ? "/" + std::string(c.media_type[p]) : "";
+      else if (*c.model[p] || *c.SN[p]) ports += " " + std::string(c.model[p]) + "|" + c.SN[p];
     }
-    if (c.isGUIDValid) line += sprint(" guid %08X-%08X", c.TB_GUID_high, c.TB_GUID_low);
-    if (touched) lines.push_back(line);
+    if (c.idxDisk == 0 && !c.isGUIDValid && ports == " -0, -0, -0, -0") continue;
+    lines.push_back(sprint("%s %u idx %X:", side, i, c.idxDisk) + ports +
+                    (c.isGUIDValid ? sprint(" guid %08X-%08X", c.TB_GUID_high, c.TB_GUID_low) : ""));
   }
 }
 inline std::vector<std::string> walked() {
@@ -99,7 +95,9 @@ inline std::vector<std::string> walked() {
 // Each slot must carry the marks of a dock that grouping wrote.
 inline std::vector<std::string> docks(std::uint32_t count, std::uint32_t first = 0) {
   std::vector<std::string> lines;
-  const auto unit = [](const sDiskInfo& port) { return port.bsd_unit == 0xFF ? std::string(" -") : sprint(" %u", port.bsd_unit); };
+  const auto unit = [](const sDiskInfo& port) {
+    return port.bsd_unit == 0xFF ? std::string(" -") : sprint(" %u", port.bsd_unit);
+  };
   for (std::uint32_t s = first; s < count; ++s) {
     const sDevice& dock = vtr_device_list[s].dev;
     EXPECT_TRUE(vtr_device_list[s].valid == 1 && dock.dev_kind == 1 && !dock.is_drive_product && dock.isGUIDValid) << s;
@@ -114,6 +112,5 @@ inline std::vector<std::string> docks(std::uint32_t count, std::uint32_t first =
   }
   return lines;
 }
-inline std::vector<std::string> scan_dock_lines() { return docks(scan_docks()); }
 
 }  // namespace berth::testing

@@ -60,21 +60,11 @@ TEST(DockGrouping, DocksOfAMachine) {
     auto sim = SimFixture::from_json(c.machine);
     vtr_device_list[0].dev.usb_disk[0].bsd_unit = 42;
     for (auto& port : vtr_device_list[0].dev.sata_disk) port.bsd_unit = 4;
-    EXPECT_EQ(scan_dock_lines(), c.docks);
+    EXPECT_EQ(docks(scan_docks()), c.docks);
     if (c.docks.empty()) {
       EXPECT_EQ(vtr_device_list[0].dev.usb_disk[0].bsd_unit, 42u);
     }
   }
-}
-
-TEST(DockGrouping, ControllersTakeTheGuidOfTheThunderboltRecordWhoseSubtreeHoldsThem) {
-  auto sim = SimFixture::from_json(machine(json::array(
-      {thunderbolt("TB", 0x003D0006, 7, json::array({usb_controller(json::array({disk_on_port(1, 2)})),
-                                                     sata_controller("PRT0", 9)})),
-       pci_device("outside", kDockSATA)})));
-  scan_docks();
-  EXPECT_EQ(walked(), (std::vector<std::string>{"sata 2 idx 0: +9, -0, -0, -0 guid 003D0006-00000007",
-                                                "usb 1 idx 1: +2, -0, -0, -0 guid 003D0006-00000007"}));
 }
 
 TEST(DockGrouping, ScanBlStartsAtTheGivenSlotAndRefusesANullCount) {
@@ -112,13 +102,6 @@ TEST(DiskWalks, PortsAndUnitsUnderAController) {
                     entry("VantrelRAID", "X", json::array(), json::array({media(11)})),
                     ahci_port("PRT1", json::array({media(12)}))}),
        {"sata 0 idx 0: +11, -0, -0, -0"}},
-      {"SATA: a controller that fails the disk-walk test is not walked", {0x1B21, 0x0612, 0x1111, 0x2222},
-       json::array({ahci_port("PRT0", json::array({media(4)}))}), {}},
-      {"USB: slices of the port's disk do not spill onto the next port", kUSBController,
-       json::array({usb_port(2, json::array({media(3, json::array({media(3), media(3)}))}))}),
-       {"usb 0 idx 2: -0, +3, -0, -0"},
-       "c[PortNum], idxPCIDev:0, idxDisk:0|PortNum:: 2_1\n|c[BSD Unit], idxPCIDev:0, idxDisk:1|BSD_unit:: 1 1_3\n|"
-       "c[BSD Unit], idxPCIDev:0, idxDisk:2|c[BSD Unit], idxPCIDev:0, idxDisk:2|"},
       {"USB: unit 0 on port 1 is a disk; a unit equal to the previous port's is ignored", kUSBController,
        json::array({disk_on_port(1, 0), disk_on_port(3, 4), disk_on_port(4, 4)}),
        {"usb 0 idx 3: +0, -0, +4, -0"},

@@ -86,70 +86,59 @@ TEST(RealDumps, MachinesAsTheyAre) {
   }
 }
 
-// The older Mac Pro with its own controllers given the identities the disk walks look
-// for: the AHCI controller SAT1 as a 1B21:0612 with subsystem vendor 1AB6, and both
-// EHCI controllers as FL1100s.
-std::string mac_pro4_with_dock_identities() {
-  std::string text = read_dump("MacPro4,1.txt");
-  const std::string sat1 = "+-o SAT1@1F,2  <class IOPCIDevice";
-  set_property(text, sat1, "vendor-id", "<211b0000>");
-  set_property(text, sat1, "device-id", "<12060000>");
-  set_property(text, sat1, "subsystem-vendor-id", "<b61a0000>");
-  for (const std::string ehci : {"+-o EHCI@1D,7  <class IOPCIDevice", "+-o EHC2@1A,7  <class IOPCIDevice"}) {
-    set_property(text, ehci, "vendor-id", "<731b0000>");
-    set_property(text, ehci, "device-id", "<00110000>");
-  }
-  return text;
-}
-
-std::string mac_book_pro_with_fl1100() {
-  std::string text = read_dump("MacBookPro11,3.txt");
-  set_property(text, "+-o XHC1@14  <class IOPCIDevice", "vendor-id", "<731b0000>");
-  set_property(text, "+-o XHC1@14  <class IOPCIDevice", "device-id", "<00110000>");
-  return text;
-}
-
-// A dock of type 10 whose SATA controller is the tunnelled pci1b21,612 given the dock's
-// subsystem identity, with the dock's GUID on the UPS0 above it too.
-std::string mac_pro6_with_dock_of_type10() {
-  constexpr std::string_view kGuid = "<785634120a003d00>";
-  std::string text = mac_pro6_with_dock(kGuid);
-  set_property(text, "+-o UPS0@0  <class IOPCIDevice, id 0x100000362", "Tunnel Endpoint GUID", kGuid);
-  set_property(text, "+-o pci1b21,612@0  <class IOPCIDevice", "subsystem-vendor-id", "<b61a0000>");
-  set_property(text, "+-o pci1b21,612@0  <class IOPCIDevice", "subsystem-id", "<60100000>");
-  return text;
+struct Edit {
+  std::string_view entry, key, value;
+};
+std::string edited(std::string dump, std::initializer_list<Edit> edits) {
+  for (const Edit& edit : edits) set_property(dump, edit.entry, edit.key, edit.value);
+  return dump;
 }
 
 TEST(RealDumps, EditedMachines) {
-  const std::string kWd4000 = "WDC WD4000FYYZ-01UL1B2                  ";
+  const std::string_view sat1 = "+-o SAT1@1F,2  <class IOPCIDevice", ehci = "+-o EHCI@1D,7  <class IOPCIDevice",
+                         ehc2 = "+-o EHC2@1A,7  <class IOPCIDevice", xhc1 = "+-o XHC1@14  <class IOPCIDevice",
+                         sata = "+-o pci1b21,612@0  <class IOPCIDevice", guid = "<785634120a003d00>";
+  const std::string_view fl1100 = "<731b0000>", fl1100_did = "<00110000>";
+  const std::string wd4000 = "WDC WD4000FYYZ-01UL1B2                  ";
   const struct {
     const char* what;
     std::string dump;
     std::vector<std::string> walked, docks;
   } cases[] = {
-      // SAT1's ports are PRID (a DVD drive without a medium), SECD (an SSD, unit 0), then
-      // PRT2: no PRT0 or PRT1 steers the index, so both models land on port 0, the last
-      // one stays, the SSD's unit is recorded, and PRT2 ends the walk. EHC2: "PortNum" 1,
-      // 3, 3, 2, then the disk with unit 5 (three entries) goes to port 1; "PortNum" 3, 2,
-      // 3 of later devices follow, and the second "PortNum" 2 forgets that disk again (its
-      // unit stays behind, unflagged). EHCI: "PortNum" 4, 3, then the optical drive's
-      // medium with "BSD Unit" 6 followed by "Type" "CD-ROM" in the same entry: the unit on
-      // port 2, the type on the next port.
-      {"walks on real ports and hubs", mac_pro4_with_dock_identities(),
+      // The older Mac Pro's AHCI controller SAT1 made a 1B21:0612 with subsystem vendor
+      // 1AB6, and both its EHCI controllers FL1100s. SAT1's ports are PRID (a DVD drive
+      // without a medium), SECD (an SSD, unit 0), then PRT2: no PRT0 or PRT1 steers the
+      // index, so both models land on port 0, the last one stays, the SSD's unit is
+      // recorded, and PRT2 ends the walk. EHC2: "PortNum" 1, 3, 3, 2, then the disk with
+      // unit 5 (three entries) goes to port 1; "PortNum" 3, 2, 3 of later devices follow,
+      // and the second "PortNum" 2 forgets that disk again (its unit stays behind,
+      // unflagged). EHCI: "PortNum" 4, 3, then the optical drive's medium with "BSD Unit"
+      // 6 followed by "Type" "CD-ROM" in the same entry: the unit on port 2, the type on
+      // the next port.
+      {"walks on real ports and hubs",
+       edited(read_dump("MacPro4,1.txt"), {{sat1, "vendor-id", "<211b0000>"}, {sat1, "device-id", "<12060000>"},
+                                           {sat1, "subsystem-vendor-id", "<b61a0000>"}, {ehci, "vendor-id", fl1100},
+                                           {ehci, "device-id", fl1100_did}, {ehc2, "vendor-id", fl1100},
+                                           {ehc2, "device-id", fl1100_did}}),
        {"sata 28 idx FF: +0 INTEL SSDSC2CW120A3                     |CVCV245100K2120BGN  , -0, -0, -0",
         "usb 15 idx 2: -0, -5, -0, -0", "usb 24 idx 3: -0, -0, +6, -0/CD-ROM"},
        {}},
-      // "PortNum" 4, 8, 12, 3, then 5 above "WD My Passport 0822 Media" (unit 6).
-      {"a disk on port 5 is beyond the four ports", mac_book_pro_with_fl1100(), {"usb 14 idx 4: -0, -0, -0, -0"}, {}},
+      // The MacBook Pro's XHC1 made an FL1100: "PortNum" 4, 8, 12, 3, then 5 above "WD My
+      // Passport 0822 Media" (unit 6), beyond the four ports.
+      {"a disk on port 5", edited(read_dump("MacBookPro11,3.txt"), {{xhc1, "vendor-id", fl1100}, {xhc1, "device-id", fl1100_did}}),
+       {"usb 14 idx 4: -0, -0, -0, -0"}, {}},
       // XHC1's "pcidebug" = "18:0:0"; its Thunderbolt device is BR13, record 3.
       {"exactly the dock behind the Thunderbolt device", mac_pro6_with_dock("<7856341206003d00>"),
        {"sata 21 idx 0: -0, -0, -0, -0 guid 000B0001-000EB8C0", "usb 4 idx 1: +4, -0, -0, -0 guid 003D0006-12345678"},
        {"003D0006-12345678 bus 18 tb 3 usb 4 - - - sata 0 0 0 0"}},
-      // PRT0 holds the disk with unit 1, PRT1 the one with unit 2 (both members of a RAID
-      // set whose own unit 3 comes later on each port and is not taken), each with the
-      // model and serial number of its AppleAHCIDiskDriver.
-      {"a dock of type 10 takes the tunnelled SATA controller with the same GUID", mac_pro6_with_dock_of_type10(),
-       {"sata 21 idx 1: +1 " + kWd4000 + "|     WD-WMC130F1J2MC, +2 " + kWd4000 + "|     WD-WCC137EPH5XX, -0, -0 guid 003D000A-12345678",
+      // The dock's GUID on the UPS0 above pci1b21,612 too, and that controller given the
+      // dock's subsystem identity. PRT0 holds the disk with unit 1, PRT1 the one with unit
+      // 2 (both members of a RAID set whose own unit 3 comes later on each port and is not
+      // taken), each with the model and serial number of its AppleAHCIDiskDriver.
+      {"a dock of type 10 takes the tunnelled SATA controller with the same GUID",
+       edited(mac_pro6_with_dock(guid), {{"+-o UPS0@0  <class IOPCIDevice, id 0x100000362", "Tunnel Endpoint GUID", guid},
+                                         {sata, "subsystem-vendor-id", "<b61a0000>"}, {sata, "subsystem-id", "<60100000>"}}),
+       {"sata 21 idx 1: +1 " + wd4000 + "|     WD-WMC130F1J2MC, +2 " + wd4000 + "|     WD-WCC137EPH5XX, -0, -0 guid 003D000A-12345678",
         "usb 4 idx 1: +4, -0, -0, -0 guid 003D000A-12345678"},
        {"003D000A-12345678 bus 18 tb 3 usb 4 - - - sata 1 2 - -"}},
   };
