@@ -1,7 +1,7 @@
 // The scan driver, the walker and the diagnostics shared by every pass: walk order,
 // registry failures (a scan never stops half-way for an entry, only for a failed
-// matching), the clipping of diagnostics lines to the terminal width, and the
-// terminal asked for its width once per scan, not once for every entry walked.
+// matching), the clipping of diagnostics lines to the terminal width, and the terminal
+// asked for its width once per scan, not once for every entry walked.
 #include "lib/discovery/diagnostics.h"
 #include "lib/discovery/registry_walker.h"
 #include "tests/discovery/discovery_test_support.h"
@@ -44,24 +44,40 @@ TEST(Walker, ScanGivesBackEveryIteratorTableAndUnkeptHandleAndThePreviousScansHa
   }
 }
 
-class Println : public ::testing::Test {
- protected:
-  void TearDown() override { printbufsize = printbufleft = printbufclip = 0; }
+// A console whose standard input alone is a terminal, 20 columns wide, counting the
+// questions for its width.
+class StdinTerminal final : public ConsolePort {
+ public:
+  void write(Stream stream, std::string_view text) override { (stream == Stream::out ? out : err) += text; }
+  std::optional<std::uint32_t> terminal_columns(Stream stream) override {
+    ++asked;
+    return stream == Stream::in ? std::optional<std::uint32_t>(20) : std::nullopt;
+  }
+  std::string out, err;
+  std::size_t asked = 0;
 };
 
-TEST_F(Println, ClipsToOneColumnLessThanTheTerminalWhoseWidthTheScanTakesFromStandardOutputThenInput) {
-  auto sim = SimFixture::from_json(R"({"registry": {"roots": [{"name": "P", "class": "IOPCIDevice",
-      "props": [["pcidebug", {"data": "00"}]]}]}})");
-  println("%s", std::string(100, 'y').c_str());  // without a terminal, whole
+TEST(Println, ClipsToOneColumnLessThanTheWidthAScanTakesOnceFromStandardOutputElseInput) {
+  json roots = json::array({entry("P", "IOPCIDevice", json::array({prop_data("pcidebug", "00")}))});
+  for (std::uint32_t i = 0; i < 200; ++i) roots.push_back(pci_device("dev", {0x1000, i}));
+  auto sim = SimFixture::from_json(machine(roots));
+  StdinTerminal terminal;
+  Services ports = services();
+  ports.console = &terminal;
+  const ScopedServices installed(ports);
+  println("%s", std::string(100, 'y').c_str());  // without a width, whole
   set_diagnostics_width(80);
   println("%s", std::string(100, 'x').c_str());
   println("short\nline");
-  sim.console().attach_terminal(Stream::in, 20);
-  scan_docks();
-  EXPECT_EQ(printbufsize, 20u);
   // 19 characters fit in 20 columns; 27 do not.
-  EXPECT_EQ(sim.console().out(), std::string(100, 'y') + "\n" + std::string(79, 'x') +
-                                     "$\nshort line\nshowitem_io_pci_dev$\nshowitem_M9182 Err2\n");
+  std::string out = std::string(100, 'y') + "\n" + std::string(79, 'x') + "$\nshort line\n";
+  for (const std::size_t scans : {1u, 2u}) {
+    scan_docks();
+    out += "showitem_io_pci_dev$\nshowitem_M9182 Err2\n";
+    EXPECT_EQ(terminal.asked, 2 * scans) << "standard output, then standard input, once per scan";
+  }
+  EXPECT_EQ(terminal.out, out);
+  printbufsize = printbufleft = printbufclip = 0;
 }
 
 TEST(ScanFailures, NullDockCountChangesNothingAndAnEmptyMachineScansToNothing) {
@@ -127,30 +143,6 @@ TEST(ScanFailures, AnEntryWhoseRegistryOperationFailsIsSkipped) {
     const auto& counts = sim.machine().registry().counts();
     EXPECT_EQ(counts.entries_held(), 3 * gIOPCIDevCnt);
     EXPECT_EQ(counts.iterators_held() + counts.tables_held(), 0u);
-  }
-}
-
-class CountingTerminal final : public ConsolePort {
- public:
-  void write(Stream, std::string_view) override {}
-  std::optional<std::uint32_t> terminal_columns(Stream) override {
-    ++asked;
-    return 80;
-  }
-  std::size_t asked = 0;
-};
-
-TEST(ScanCost, TheTerminalIsAskedForItsWidthOncePerScan) {
-  json roots = json::array();
-  for (std::uint32_t i = 0; i < 200; ++i) roots.push_back(pci_device("dev", {0x1000, i}));
-  auto sim = SimFixture::from_json(machine(roots));
-  CountingTerminal terminal;
-  Services ports = services();
-  ports.console = &terminal;
-  const ScopedServices installed(ports);
-  for (const std::size_t scans : {1u, 2u}) {
-    scan_docks();
-    EXPECT_EQ(terminal.asked, scans);
   }
 }
 

@@ -36,60 +36,52 @@ std::string shown(const PropertyValue& value) {
 }
 
 // The tree of a dump one line per entry, two blanks a level: NAME[@LOCATION] <CLASS>,
-// then " pci" when it matches IOPCIDevice, then " KEY=VALUE" per property (as shown()).
+// then " pci" when it matches IOPCIDevice, then " KEY=VALUE" per property (the value as
+// shown(), a key that is not plain text as [shown()]); or the one line of its error.
 void outline_entry(const sim::RegistryEntry& entry, std::size_t depth, Lines& lines) {
   std::string line = std::string(2 * depth, ' ') + entry.name + (entry.location.empty() ? "" : "@" + entry.location);
   line += " <" + entry.class_name + ">" + (entry.is_of_class("IOPCIDevice") ? " pci" : "");
-  for (const auto& p : entry.props) line += " " + p.key.text + "=" + shown(p.value);
+  for (const auto& p : entry.props)
+    line += " " + (p.key.kind == ValueKind::text && p.key.c_string_ptr() ? p.key.text : "[" + shown(p.key) + "]") + "=" +
+            shown(p.value);
   lines.push_back(line);
   for (const auto& child : entry.children) outline_entry(child, depth + 1, lines);
 }
 Lines outline(std::string_view dump) {
   Lines lines;
-  for (const auto& root : registry_from_ioreg(dump).roots) outline_entry(root, 0, lines);
+  try {
+    for (const auto& root : registry_from_ioreg(dump).roots) outline_entry(root, 0, lines);
+  } catch (const sim::IoregDumpError& error) {
+    return {error.what()};
+  }
   return lines;
 }
 
-// The message of the error a dump text gives, "" when it loads.
-std::string error_of(std::string_view dump) {
-  try {
-    registry_from_ioreg(dump);
-  } catch (const sim::IoregDumpError& error) {
-    return error.what();
-  }
-  return "";
-}
-
-// Each line read alone as the property block of an entry, starting at line 3: "KEY =
-// VALUE" (both as shown()) when it is one property, else the error.
+// Each line read alone as the property block of an entry "R", starting at line 3: its
+// properties as outline() shows them after "R <X>", or the error.
 void expect_read(const std::vector<std::pair<std::string, std::string>>& cases) {
   for (const auto& [line, read] : cases) {
-    const std::string dump = "+-o Root  <class IORegistryEntry, id 0x100000100, retain 9>\n    {\n      " + line + "\n    }\n";
-    std::string got = error_of(dump);
-    if (got.empty()) {
-      const auto props = registry_from_ioreg(dump).roots.at(0).props;
-      got = props.size() == 1 ? shown(props[0].key) + " = " + shown(props[0].value) : "not one property";
-    }
-    EXPECT_EQ(got, read) << line.substr(0, 120);
+    Lines got = outline("+-o R  <class X, id 0x100000100, retain 9>\n    {\n      " + line + "\n    }\n");
+    if (got.size() == 1 && got[0].starts_with("R <X> ")) got[0].erase(0, 6);
+    EXPECT_EQ(got, Lines{read}) << line.substr(0, 120);
   }
 }
 
 TEST(IoregValues, EachNotationIsReadAsItsKind) {
   expect_read({
       // Text is everything between the outer quotes; only plain ASCII has an 8-bit form.
-      {R"v("pcidebug" = "156:0:0(157:160)")v", "text pcidebug = text 156:0:0(157:160)"},
-      {R"("k" = "say "hi" now")", R"(text k = text say "hi" now)"},
-      {R"("k" = "")", "text k = text "},
-      {"\"k\" = \"\xD0\x9D\xD0\xBE\xD0\xB2\"", "text k = wide text \xD0\x9D\xD0\xBE\xD0\xB2"},
-      {"\"\xC3\xA9t\xC3\xA9\" = 1", "wide text \xC3\xA9t\xC3\xA9 = number 1"},
+      // (Texts and hex data such as "pcidebug" and "vendor-id" are read from the real dumps.)
+      {R"("k" = "say "hi" now")", R"(k=text say "hi" now)"},
+      {R"("k" = "")", "k=text "},
+      {"\"k\" = \"\xD0\x9D\xD0\xBE\xD0\xB2\"", "k=wide text \xD0\x9D\xD0\xBE\xD0\xB2"},
+      {"\"\xC3\xA9t\xC3\xA9\" = 1", "[wide text \xC3\xA9t\xC3\xA9]=number 1"},
       // Hex data is bytes; printable data the bytes of its strings with NUL between.
-      {R"("k" = <C0B80E0001000B00>)", R"(text k = data \xC0\xB8\x0E\x00\x01\x00\x0B\x00)"},
-      {R"("k" = <>)", "text k = data "},
-      {R"("k" = <"pci8086,1513","pciclass,060400","UPS0">)", R"(text k = data pci8086,1513\x00pciclass,060400\x00UPS0)"},
+      {R"("k" = <>)", "k=data "},
+      {R"("k" = <"pci8086,1513","pciclass,060400","UPS0">)", R"(k=data pci8086,1513\x00pciclass,060400\x00UPS0)"},
       // Numbers are 64-bit; ioreg prints the registry's patterns unsigned, so huge is negative.
-      {R"("k" = 18446744073709551516)", "text k = number -100"},
-      {R"("k" = -100)", "text k = number -100"},
-      {R"("k" = 0x1b)", "text k = number 27"},
+      {R"("k" = 18446744073709551516)", "k=number -100"},
+      {R"("k" = -100)", "k=number -100"},
+      {R"("k" = 0x1b)", "k=number 27"},
   });
   // Booleans, collections, empty values and data of an unknown form are another kind,
   // kept as printed; nested texts may hold quotes, commas and brackets.
@@ -97,20 +89,20 @@ TEST(IoregValues, EachNotationIsReadAsItsKind) {
        {"Yes", "No", "<not hex>", "<abc>", R"(<"open>)", "()", "{}", "", R"({"IOACPIPlane"="IOACPIPlane","n"=5})",
         R"(({"a"=Yes,"b"=,"c"=<00>},("x","y"),[1,2]))",
         R"v({"Path"="IODeviceTree:/PCI0@0/a,b(c)","Desc"="x "y" z","d"=<"a,b","c">})v"})
-    expect_read({{R"("k" = )" + value, "text k = other " + value}});
+    expect_read({{R"("k" = )" + value, "k=other " + value}});
 }
 
 TEST(IoregValues, ClippedValuesAndKeysAreKeptWithTheMarkAndNeverPassForWholeOnes) {
   expect_read({
-      {R"("pcidebug" = "156:0:$)", R"(text pcidebug = other "156:0:$)"},
-      {R"("vendor-id" = <86800000$)", "text vendor-id = other <86800000$"},
-      {R"("BSD Unit" = 1$)", "text BSD Unit = other 1$"},
-      {R"("Open" = Ye$)", "text Open = other Ye$"},
-      {R"("BSD Unit" = $)", "text BSD Unit = other $"},
+      {R"("pcidebug" = "156:0:$)", R"(pcidebug=other "156:0:$)"},
+      {R"("vendor-id" = <86800000$)", "vendor-id=other <86800000$"},
+      {R"("BSD Unit" = 1$)", "BSD Unit=other 1$"},
+      {R"("Open" = Ye$)", "Open=other Ye$"},
+      {R"("BSD Unit" = $)", "BSD Unit=other $"},
       // A key cut short is not text; one cut right after its closing quote is whole.
-      {R"("IOPCIExpressLink$)", R"(other "IOPCIExpressLink$ = other $)"},
-      {R"("BSD Unit"$)", "text BSD Unit = other $"},
-      {R"("BSD Unit" =$)", "text BSD Unit = other $"},
+      {R"("IOPCIExpressLink$)", R"([other "IOPCIExpressLink$]=other $)"},
+      {R"("BSD Unit"$)", "BSD Unit=other $"},
+      {R"("BSD Unit" =$)", "BSD Unit=other $"},
   });
 }
 
@@ -216,9 +208,14 @@ TEST(IoregTree, AClippedDumpOfARealMachineLoadsAndItsCutValuesAreNotRead) {
   EXPECT_EQ(std::vector<std::size_t>({entries, cut_values, whole_values}), std::vector<std::size_t>({768, 520, 5821 - 520}));
 }
 
-TEST(IoregTree, MalformedStructureIsAnErrorNamingTheLine) {
+TEST(IoregTree, MalformedOrTruncatedDumpsAreErrorsNamingTheLine) {
   const std::string root = "+-o Root  <class IORegistryEntry>\n";
   const std::string bad_entry = "line 2: an entry line must read \"+-o NAME  <class CLASS, ...>\"";
+  // Line 6415 of the Mac Pro 6,1 is UPS0's "Tunnel Endpoint GUID" = <c0b80e0001000b00>.
+  const std::string mac_pro = testing::read_dump("MacPro6,1.txt");
+  std::size_t line_6415 = 0;
+  for (int line = 1; line < 6415; ++line) line_6415 = mac_pro.find('\n', line_6415) + 1;
+  const std::size_t cut = mac_pro.find("<c0b8", line_6415) + 5;
   const std::pair<std::string, std::string> cases[] = {
       {"", "no registry entry (\"+-o NAME  <class CLASS, ...>\") in the dump"},
       {"$ ioreg -lw0\n" + root, "line 1: not a line of an ioreg dump: \"$ ioreg -lw0\""},
@@ -232,20 +229,11 @@ TEST(IoregTree, MalformedStructureIsAnErrorNamingTheLine) {
       {root + "  +-o NoClass\n", bad_entry},
       {root + "  +-o A  <class X, id 1\n", bad_entry},
       {root + "    {\n  +-o A  <class X>\n", "line 3: an entry inside the property block that starts at line 2 (no \"}\")"},
+      {mac_pro.substr(0, cut), "line 6415: data without its closing \">\""},
+      {mac_pro.substr(0, mac_pro.find('\n', cut) + 1),
+       "line 6415: the dump ends inside the property block that starts at line 6394"},
   };
-  for (const auto& [dump, error] : cases) EXPECT_EQ(error_of(dump), error) << dump;
-}
-
-TEST(IoregTree, ATruncatedRealDumpIsReportedAtTheLineWhereItStops) {
-  const std::string whole = testing::read_dump("MacPro6,1.txt");
-  // Line 6415 is UPS0's "Tunnel Endpoint GUID" = <c0b80e0001000b00>; cut inside it.
-  std::size_t at = 0;
-  for (int line = 1; line < 6415; ++line) at = whole.find('\n', at) + 1;
-  const std::size_t cut = whole.find("<c0b8", at) + 5;
-  EXPECT_EQ(error_of(whole.substr(0, cut)), "line 6415: data without its closing \">\"");
-  // Cut at the end of that line: the property block is never closed.
-  EXPECT_EQ(error_of(whole.substr(0, whole.find('\n', cut) + 1)),
-            "line 6415: the dump ends inside the property block that starts at line 6394");
+  for (const auto& [dump, error] : cases) EXPECT_EQ(outline(dump), Lines{error}) << dump.substr(0, 200);
 }
 
 }  // namespace
