@@ -102,20 +102,18 @@ TEST(DiskWalks, PortsAndUnitsUnderAController) {
                     entry("VantrelRAID", "X", json::array(), json::array({media(11)})),
                     ahci_port("PRT1", json::array({media(12)}))}),
        {"sata 0 idx 0: +11, -0, -0, -0"}},
-      {"USB: unit 0 on port 1 is a disk; a unit equal to the previous port's is ignored", kUSBController,
-       json::array({disk_on_port(1, 0), disk_on_port(3, 4), disk_on_port(4, 4)}),
-       {"usb 0 idx 3: +0, -0, +4, -0"},
-       "c[PortNum], idxPCIDev:0, idxDisk:0|PortNum:: 1_0\n|c[BSD Unit], idxPCIDev:0, idxDisk:0|BSD_unit:: 0 0_0\n|"
-       "c[PortNum], idxPCIDev:0, idxDisk:1|PortNum:: 3_2\n|c[BSD Unit], idxPCIDev:0, idxDisk:2|BSD_unit:: 1 2_4\n|"
-       "c[PortNum], idxPCIDev:0, idxDisk:3|PortNum:: 4_3\n|c[BSD Unit], idxPCIDev:0, idxDisk:3|"},
+      {"USB: a unit equal to the previous port's is ignored", kUSBController,
+       json::array({disk_on_port(3, 4), disk_on_port(4, 4)}), {"usb 0 idx 3: -0, -0, +4, -0"}},
       {"USB: a PortNum below a hub re-points; a different unit goes to the next port", kUSBController,
        json::array({disk_on_port(1, 4), usb_port(3, json::array({disk_on_port(1, 6), media(7)}))}),
        {"usb 0 idx 2: +6, +7, -0, -0"}},
-      {"USB: a PortNum outside 1 to 4 ignores units and types until a valid one", kUSBController,
-       json::array({usb_port(0, json::array({media(4), medium(json::array({prop_str("Type", "DVD-ROM")}))})),
+      {"USB: unit 0 on port 1 is a disk; a PortNum outside 1 to 4 ignores units and types until a valid one",
+       kUSBController,
+       json::array({disk_on_port(1, 0), usb_port(0, json::array({media(4), medium(json::array({prop_str("Type", "DVD-ROM")}))})),
                     disk_on_port(5, 5), disk_on_port(4, 6)}),
-       {"usb 0 idx 4: -0, -0, -0, +6"},
-       "c[PortNum], idxPCIDev:0, idxDisk:0|PortNum:: 0_-1\n|c[BSD Unit], idxPCIDev:0, idxDisk:FFFFFFFF|"
+       {"usb 0 idx 4: +0, -0, -0, +6"},
+       "c[PortNum], idxPCIDev:0, idxDisk:0|PortNum:: 1_0\n|c[BSD Unit], idxPCIDev:0, idxDisk:0|BSD_unit:: 0 0_0\n|"
+       "c[PortNum], idxPCIDev:0, idxDisk:1|PortNum:: 0_-1\n|c[BSD Unit], idxPCIDev:0, idxDisk:FFFFFFFF|"
        "c[Type], idxPCIDev:0, idxDisk:FFFFFFFF|c[PortNum], idxPCIDev:0, idxDisk:FFFFFFFF|PortNum:: 5_4\n|"
        "c[BSD Unit], idxPCIDev:0, idxDisk:4|c[PortNum], idxPCIDev:0, idxDisk:4|PortNum:: 4_3\n|"
        "c[BSD Unit], idxPCIDev:0, idxDisk:3|BSD_unit:: 1 3_6\n|"},

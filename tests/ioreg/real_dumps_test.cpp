@@ -76,27 +76,20 @@ TEST(RealDumps, ScanAsTheDumpsSay) {
       // Thunderbolt bridges without GUIDs; no controller that a disk walk looks for.
       {"MacBookPro11,3", read_dump("MacBookPro11,3.txt"), &kMacBookProPci, {"5:44", "6:34", "8:2", "9:2", "10:2", "11:2"}},
       {"MacPro4,1", read_dump("MacPro4,1.txt"), &kMacPro4Pci},
-      // "Tunnel Endpoint GUID" = <c0b80e0001000b00> on the first UPS0 (8086:1513), and
-      // <b0dfc40402000100> on the second UPS0, an 8086:1549 that is not one of the
-      // Thunderbolt identities whose subtree the scan collects. The built-in FL1100 XHC1
-      // (record 4) holds "Seagate Backup+ SL Media" with "BSD Unit" = 4 and no "PortNum"
-      // on the way, so the disk is filed under port 0; pci1b21,612 (record 21, below the
-      // first UPS0) has subsystem 1B96:0101: neither number passes the disk-walk test.
+      // GUIDs <c0b80e0001000b00> on UPS0 (8086:1513) and <b0dfc40402000100> on an 8086:1549,
+      // whose subtree is not collected. The FL1100 XHC1 holds unit 4 with no "PortNum" on
+      // the way: port 0. pci1b21,612 (below UPS0) has subsystem 1B96:0101: not walked.
       {"MacPro6,1", read_dump("MacPro6,1.txt"), &kMacPro6Pci,
        {"6:44", "7:34", "9:2", "10:2", "11:2", "12:2", "15:103", "16:47", "18:48", "19:46 1 000B0001-000EB8C0", "20:40",
         "22:2", "23:2", "24:2", "25:2", "26:2", "28:57", "29:38", "31:11", "32:0 1 00010002-04C4DFB0", "35:2", "36:2",
         "37:2"},
        {"sata 21 idx 0: -0, -0, -0, -0 guid 000B0001-000EB8C0", "usb 4 idx 1: +4, -0, -0, -0"}},
-      // The older Mac Pro's AHCI controller SAT1 made a 1B21:0612 with subsystem vendor
-      // 1AB6, and both its EHCI controllers FL1100s. SAT1's ports are PRID (a DVD drive
-      // without a medium), SECD (an SSD, unit 0), then PRT2: no PRT0 or PRT1 steers the
-      // index, so both models land on port 0, the last one stays, the SSD's unit is
-      // recorded, and PRT2 ends the walk. EHC2: "PortNum" 1, 3, 3, 2, then the disk with
-      // unit 5 (three entries) goes to port 1; "PortNum" 3, 2, 3 of later devices follow,
-      // and the second "PortNum" 2 forgets that disk again (its unit stays behind,
-      // unflagged). EHCI: "PortNum" 4, 3, then the optical drive's medium with "BSD Unit"
-      // 6 followed by "Type" "CD-ROM" in the same entry: the unit on port 2, the type on
-      // the next port.
+      // SAT1 made a 1B21:0612 with subsystem vendor 1AB6: PRID (a DVD drive), SECD (an SSD,
+      // unit 0), PRT2; no PRT0/PRT1 steers, so both models land on port 0, the last stays,
+      // and PRT2 ends the walk. EHC2 made an FL1100: "PortNum" 1, 3, 3, 2, the disk with
+      // unit 5 on port 1, then "PortNum" 3, 2 (forgetting it, its unit left unflagged), 3.
+      // EHCI made one: "PortNum" 4, 3, then a medium with "BSD Unit" 6 and then "Type"
+      // "CD-ROM": the unit on port 2, the type on the next port.
       {"MacPro4,1 with dock controllers",
        edited(read_dump("MacPro4,1.txt"), {{sat1, "vendor-id", "<211b0000>"}, {sat1, "device-id", "<12060000>"},
                                            {sat1, "subsystem-vendor-id", "<b61a0000>"}, {ehci, "vendor-id", fl1100},
@@ -105,8 +98,7 @@ TEST(RealDumps, ScanAsTheDumpsSay) {
        nullptr, {},
        {"sata 28 idx FF: +0 INTEL SSDSC2CW120A3                     |CVCV245100K2120BGN  , -0, -0, -0",
         "usb 15 idx 2: -0, -5, -0, -0", "usb 24 idx 3: -0, -0, +6, -0/CD-ROM"}},
-      // The MacBook Pro's XHC1 made an FL1100: "PortNum" 4, 8, 12, 3, then 5 above "WD My
-      // Passport 0822 Media" (unit 6), beyond the four ports.
+      // XHC1 made an FL1100: "PortNum" 4, 8, 12, 3, then 5 above a disk (unit 6): no port.
       {"MacBookPro11,3 with an FL1100",
        edited(read_dump("MacBookPro11,3.txt"), {{xhc1, "vendor-id", fl1100}, {xhc1, "device-id", fl1100_did}}), nullptr,
        {}, {"usb 14 idx 4: -0, -0, -0, -0"}},
@@ -114,10 +106,9 @@ TEST(RealDumps, ScanAsTheDumpsSay) {
       {"MacPro6,1 with a dock of type 6", mac_pro6_with_dock("<7856341206003d00>"), nullptr, {},
        {"sata 21 idx 0: -0, -0, -0, -0 guid 000B0001-000EB8C0", "usb 4 idx 1: +4, -0, -0, -0 guid 003D0006-12345678"},
        {"003D0006-12345678 bus 18 tb 3 usb 4 - - - sata 0 0 0 0"}},
-      // The dock's GUID on the UPS0 above pci1b21,612 too, and that controller given the
-      // dock's subsystem identity. PRT0 holds the disk with unit 1, PRT1 the one with unit
-      // 2 (both members of a RAID set whose own unit 3 comes later on each port and is not
-      // taken), each with the model and serial number of its AppleAHCIDiskDriver.
+      // The dock's GUID on UPS0 too, and pci1b21,612 given the dock's subsystem: PRT0 and
+      // PRT1 hold units 1 and 2 with their drives' models and serials (the RAID set's own
+      // unit 3 comes later on each port and is not taken).
       {"MacPro6,1 with a dock of type 10 and its SATA controller",
        edited(mac_pro6_with_dock(guid), {{"+-o UPS0@0  <class IOPCIDevice, id 0x100000362", "Tunnel Endpoint GUID", guid},
                                          {sata, "subsystem-vendor-id", "<b61a0000>"}, {sata, "subsystem-id", "<60100000>"}}),
