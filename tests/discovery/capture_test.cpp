@@ -13,7 +13,7 @@ using namespace berth::testing;
 
 // Which Intel devices have their subtree collected is left to the real dumps (8086:1513
 // and 156D with and without a GUID; 8086:1549 with one, not collected).
-TEST(PciCapture, ReadsIdentitiesGuidHalvesAndTextsIntoThePciAndCandidateTables) {
+TEST(PciCapture, ReadsIdentitiesGuidHalvesAndTextsIntoThePciAndCandidateTablesAndTheirDump) {
   json roots = json::array();
   // Only an 8-byte GUID has a high half; a short one gives the bytes it has, zero-extended.
   for (const char* guid : {"785634120a003d00", "785634120a003d001122334455667788", "785634120a00", "7856"})
@@ -26,11 +26,13 @@ TEST(PciCapture, ReadsIdentitiesGuidHalvesAndTextsIntoThePciAndCandidateTables) 
                                      prop_data("pcidebug", "3132"), json::array({{{"num", 1}}, {{"str", "x"}}}),
                                      json::array({"pcidebug", {{"wide", "9:9:9"}}})})));
   roots.push_back(pci_device("Q", {0x1, 0x2, 0x3, 0x4, std::string(40, '7')}));
+  roots.push_back(pci_device("sata", {0x1B4B, 0x9235, 0, 0, "7:0:0"}));  // of the SATA GUID family
   auto sim = SimFixture::from_json(machine(roots));
   scan_docks();
   const std::string cut(31, '7');
   EXPECT_EQ(pci_table(), (std::vector<std::string>{"8086:1547 5:0:0", "8086:1547 5:0:0", "8086:1547 5:0:0",
-                                                   "8086:1547 5:0:0", "0086:0000 ", "0001:0002 " + cut}));
+                                                   "8086:1547 5:0:0", "0086:0000 ", "0001:0002 " + cut,
+                                                   "1B4B:9235 7:0:0"}));
   EXPECT_EQ(thunderbolt_records(), (std::vector<std::string>{"0:1 1 003D000A-12345678", "1:1 1 00000000-12345678",
                                                              "2:1 1 00000000-12345678", "3:1 1 00000000-00005678"}));
   EXPECT_EQ(sim.console().out(), "showitem_io_pci_device Err2\nshowitem_M9182 Err2\n");
@@ -40,6 +42,14 @@ TEST(PciCapture, ReadsIdentitiesGuidHalvesAndTextsIntoThePciAndCandidateTables) 
   const sCandidateFL1100Dev& usb = gCandidateFL1100DeviceList[5];
   EXPECT_EQ(sprint("%X:%X %X:%X %s", sata.VID, sata.DID, sata.SUB_VID, sata.SUB_DID, sata.pcidebug), "1:2 3:4 " + cut);
   EXPECT_EQ(sprint("%X:%X %X:%X %s", usb.VID, usb.DID, usb.SUB_VID, usb.SUB_DID, usb.pcidebug), "1:2 3:4 " + cut);
+  // The diagnostic dump writes the SATA candidates of the GUID family to the system log.
+  EXPECT_EQ(dump_IOPCIDevice_list(), 7u);
+  std::vector<std::string> expected{"gCandidateM91xxDevCnt = 7", "gCandidateM91xxDevCnt = 7_6\n", "pcidebug=7:0:0\n",
+                                    "VID=1b4b\n", "DID=9235\n", "SUB_VID=0\n", "SUB_DID=0\n", "Disk count=0\n"};
+  for (const char* port : {"Disk#0:\n", "Disk#1:\n", "Disk#2:\n", "Disk#3:\n"})
+    expected.insert(expected.end(), {port, "model=\n", "SN=\n"});
+  expected.insert(expected.end(), {"isGUIDValid=0\n", "TB_GUID_low=0\n", "TB_GUID_high=0\n", "service_thunderbolt=0\n"});
+  EXPECT_EQ(sim.log().lines(), expected);
 }
 
 TEST(Candidates, IdentityTests) {
@@ -60,24 +70,10 @@ TEST(Candidates, IdentityTests) {
         << sprint("%04X:%04X %04X:%04X", c.vid, c.did, c.sub_vid, c.sub_did);
 }
 
-TEST(Candidates, DumpWritesTheGuidFamilyToTheSystemLog) {
-  auto sim = SimFixture::from_json(machine(json::array(
-      {pci_device("gpu", {0x10DE, 0x11C0}), pci_device("sata", {0x1B4B, 0x9235, 0, 0, "7:0:0"})})));
-  scan_docks();
-  EXPECT_EQ(dump_IOPCIDevice_list(), 2u);
-  std::vector<std::string> expected{"gCandidateM91xxDevCnt = 2", "gCandidateM91xxDevCnt = 2_1\n", "pcidebug=7:0:0\n",
-                                    "VID=1b4b\n", "DID=9235\n", "SUB_VID=0\n", "SUB_DID=0\n", "Disk count=0\n"};
-  for (const char* port : {"Disk#0:\n", "Disk#1:\n", "Disk#2:\n", "Disk#3:\n"})
-    expected.insert(expected.end(), {port, "model=\n", "SN=\n"});
-  expected.insert(expected.end(), {"isGUIDValid=0\n", "TB_GUID_low=0\n", "TB_GUID_high=0\n", "service_thunderbolt=0\n"});
-  EXPECT_EQ(sim.log().lines(), expected);
-}
-
-// A machine beyond the tables' limits: 1062 PCI devices, Thunderbolt subtrees of 588
-// entries, 24 qualifying USB controllers for 16 dock slots. Nothing is written outside
-// a table (the sanitizer build checks the bounds), a full PCI table drops the later
-// entries with a line each and gives them back, a subtree stops silently at 512
-// entries, and the scan stays fast.
+// Beyond the tables' limits: 1062 PCI devices, subtrees of 588 entries, 24 qualifying USB
+// controllers for 16 slots. Nothing is written outside a table (the sanitizer build checks
+// the bounds), full tables drop entries with a line each and give them back, a subtree
+// stops silently at 512 entries, and the scan stays fast.
 TEST(BigMachine, FillsEveryTableToItsLimitQuickly) {
   json roots = json::array();
   for (int tb = 0; tb < 8; ++tb) {

@@ -8,9 +8,7 @@ namespace {
 using namespace berth::testing;
 
 json usb_controller(json ports = json::array(), std::string pcidebug = "133:0:0") {
-  PciIdentity id = kUSBController;
-  id.pcidebug = std::move(pcidebug);
-  return pci_device("usb", id, std::move(ports));
+  return pci_device("usb", {0x1B73, 0x1100, 0x1B73, 0x1100, std::move(pcidebug)}, std::move(ports));
 }
 json sata_controller(const char* port, std::int64_t unit) {
   return pci_device("sata", kDockSATA, json::array({ahci_port(port, json::array({media(unit)}))}));

@@ -1,7 +1,6 @@
-// The scan driver, the walker and the diagnostics shared by every pass: walk order,
-// registry failures (a scan never stops half-way for an entry, only for a failed
-// matching), the clipping of diagnostics lines to the terminal width, and the terminal
-// asked for its width once per scan, not once for every entry walked.
+// The scan driver, the walker and the diagnostics every pass shares: walk order, registry
+// failures (a scan stops half-way only for a failed matching), diagnostics lines clipped
+// to the terminal, whose width is asked once per scan, not for every entry walked.
 #include "lib/discovery/diagnostics.h"
 #include "lib/discovery/registry_walker.h"
 #include "tests/discovery/discovery_test_support.h"
@@ -13,14 +12,12 @@ using namespace berth::testing;
 
 TEST(Walker, RecursiveWalkIsPreOrderAndSkipsSubtreesWhoseChildrenFailAndAPlainWalkVisitsOneEntry) {
   // Document order: TB A A1 A2 A2a B B1 C; B's children cannot be had, so B is skipped.
-  auto sim = SimFixture::from_json(R"({"registry": {"roots": [
-    {"name": "TB", "class": "IOPCIDevice", "props": [
-       ["vendor-id", {"data": "86800000"}], ["device-id", {"data": "47150000"}]],
-     "children": [
-       {"name": "A", "class": "X", "children": [
-          {"name": "A1", "class": "X"}, {"name": "A2", "class": "X", "children": [{"name": "A2a", "class": "X"}]}]},
-       {"name": "B", "class": "X", "fail": ["children"], "children": [{"name": "B1", "class": "X"}]},
-       {"name": "C", "class": "X"}]}]}})");
+  auto sim = SimFixture::from_json(R"({"registry": {"roots": [{"name": "TB", "class": "IOPCIDevice",
+    "props": [["vendor-id", {"data": "86800000"}], ["device-id", {"data": "47150000"}]], "children": [
+      {"name": "A", "class": "X", "children": [
+        {"name": "A1", "class": "X"}, {"name": "A2", "class": "X", "children": [{"name": "A2a", "class": "X"}]}]},
+      {"name": "B", "class": "X", "fail": ["children"], "children": [{"name": "B1", "class": "X"}]},
+      {"name": "C", "class": "X"}]}]}})");
   scan_docks();
   ASSERT_EQ(gIOPCIDevCnt, 1u);
   EXPECT_EQ(sim.machine().registry().counts().entries_held(), 3u) << "the walked entries are given back";
@@ -70,32 +67,32 @@ TEST(Println, ClipsToOneColumnLessThanTheWidthAScanTakesOnceFromStandardOutputEl
   printbufsize = printbufleft = printbufclip = 0;
 }
 
-TEST(ScanFailures, NullDockCountChangesNothingAndAnEmptyMachineScansToNothing) {
+TEST(ScanFailures, ANullDockCountChangesNothingAndAFailedMatchingEndsTheScanWithItsStatus) {
   auto sim = SimFixture::from_file("dock-type10.json");
   gIOPCIDevCnt = 7;
   EXPECT_EQ(scan_for_devices(nullptr), kIOReturnError);
   EXPECT_EQ(sim.console().err(), "scan_for_devices !dev_cnt\n");
   EXPECT_EQ(gIOPCIDevCnt, 7u);
-  auto empty = SimFixture::from_json("{}");
-  EXPECT_EQ(scan_docks(), 0u);
-  EXPECT_EQ(gIOPCIDevCnt + gCandidateM91xxDevCnt + gCandidateFL1100DevCnt, 0u);
-}
-
-TEST(ScanFailures, FailedMatchingEndsTheScanWithItsStatus) {
   for (int failing = 0; failing < 3; ++failing) {
     json doc = sim::MachineFile::load(machines_dir() / "dock-type10.json").doc;
     doc["registry"]["matching_status"] = json::array({0, 0, 0});
     doc["registry"]["matching_status"][failing] = "0xE00002C7";
-    auto sim = SimFixture::from_json(doc.dump());
+    auto failing_sim = SimFixture::from_json(doc.dump());
     std::uint32_t docks = 5;
     EXPECT_EQ(scan_for_devices(&docks), kIOReturnError);
     EXPECT_EQ(docks, 0u);
-    EXPECT_EQ(sim.console().err(), "IOServiceGetMatchingServices returned 0xe00002c7\n\n");
+    EXPECT_EQ(failing_sim.console().err(), "IOServiceGetMatchingServices returned 0xe00002c7\n\n");
     // Earlier passes keep what they wrote.
     EXPECT_EQ(std::vector<std::uint32_t>({gIOPCIDevCnt, gCandidateM91xxDevCnt, gCandidateFL1100DevCnt}),
               std::vector<std::uint32_t>({failing >= 1 ? 9u : 0u, failing >= 2 ? 9u : 0u, 0u}));
-    EXPECT_EQ(sim.machine().registry().counts().iterators_held(), 0u);
+    EXPECT_EQ(failing_sim.machine().registry().counts().iterators_held(), 0u);
   }
+}
+
+TEST(ScanFailures, AMachineWithoutPciDevicesScansToNothing) {
+  auto sim = SimFixture::from_json("{}");
+  EXPECT_EQ(scan_docks(), 0u);
+  EXPECT_EQ(gIOPCIDevCnt + gCandidateM91xxDevCnt + gCandidateFL1100DevCnt, 0u);
 }
 
 // Each entry-level failure on a USB controller with a disk on port 2, a dock SATA
