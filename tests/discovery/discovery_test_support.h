@@ -12,19 +12,17 @@
 #include "lib/discovery/discovery.h"
 #include "tests/support/machine_builder.h"
 #include "tests/support/sim_fixture.h"
-#include "tests/support/temp_dir.h"
 
 namespace berth::testing {
 
-// A whole disk (or a slice, which carries its whole disk's unit).
+// Registry entries: a whole disk (or a slice, which carries its whole disk's unit), a USB
+// port steering the walk by its "PortNum", a SATA port steering it by its name ("PRT0").
 inline json media(std::int64_t unit, json children = json::array()) {
   return entry("media", "IOMedia", json::array({prop_num("BSD Unit", unit)}), std::move(children));
 }
-// A USB port, steering the walk by its "PortNum".
 inline json usb_port(std::int64_t number, json children) {
   return entry("port", "AppleUSB30XHCIPort", json::array({prop_num("PortNum", number)}), std::move(children));
 }
-// A SATA port entry, steering the walk by its name ("PRT0").
 inline json ahci_port(const std::string& name, json children = json::array()) {
   return entry(name, "AppleAHCIPort", json::array(), std::move(children));
 }

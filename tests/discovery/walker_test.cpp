@@ -67,7 +67,7 @@ TEST(Println, ClipsToOneColumnLessThanTheWidthAScanTakesOnceFromStandardOutputEl
   printbufsize = printbufleft = printbufclip = 0;
 }
 
-TEST(ScanFailures, ANullDockCountChangesNothingAndAFailedMatchingEndsTheScanWithItsStatus) {
+TEST(ScanFailures, ANullDockCountChangesNothingAFailedMatchingEndsTheScanAndNoPciDeviceIsNoFailure) {
   auto sim = SimFixture::from_file("dock-type10.json");
   gIOPCIDevCnt = 7;
   EXPECT_EQ(scan_for_devices(nullptr), kIOReturnError);
@@ -87,10 +87,7 @@ TEST(ScanFailures, ANullDockCountChangesNothingAndAFailedMatchingEndsTheScanWith
               std::vector<std::uint32_t>({failing >= 1 ? 9u : 0u, failing >= 2 ? 9u : 0u, 0u}));
     EXPECT_EQ(failing_sim.machine().registry().counts().iterators_held(), 0u);
   }
-}
-
-TEST(ScanFailures, AMachineWithoutPciDevicesScansToNothing) {
-  auto sim = SimFixture::from_json("{}");
+  auto empty = SimFixture::from_json("{}");  // a machine without PCI devices, a scan without failures
   EXPECT_EQ(scan_docks(), 0u);
   EXPECT_EQ(gIOPCIDevCnt + gCandidateM91xxDevCnt + gCandidateFL1100DevCnt, 0u);
 }
@@ -102,6 +99,7 @@ TEST(ScanFailures, AMachineWithoutPciDevicesScansToNothing) {
 TEST(ScanFailures, AnEntryWhoseRegistryOperationFailsIsSkipped) {
   const std::string name = "ioreg: error: can't obtain name.\n", props = "ioreg: error: can't obtain properties.\n";
   const std::string children = "ioreg: error: can't obtain children.\nioreg_scan: error: Mark1.\n";
+  const std::string sata = "sata 1 idx 1: -0, +5, -0, -0", usb = "usb 0 idx 1: +3, -0, -0, -0";
   const std::vector<std::string> sata_alone{"sata 0 idx 1: -0, +5, -0, -0"};
   const struct {
     const char* entry;  // below the registry's roots
@@ -109,11 +107,11 @@ TEST(ScanFailures, AnEntryWhoseRegistryOperationFailsIsSkipped) {
     std::string err;
     std::vector<std::string> walked;
   } cases[] = {
-      {"/0/children/0", "name", name + "show_FL1100_disks: error: Mark2.\n",
-       {"sata 1 idx 1: -0, +5, -0, -0", "usb 0 idx 1: +3, -0, -0, -0"}},
-      {"/0/children/0", "properties", props, {"sata 1 idx 1: -0, +5, -0, -0", "usb 0 idx 1: +3, -0, -0, -0"}},
-      {"/0/children/0", "children", children, {"sata 1 idx 1: -0, +5, -0, -0"}},
-      {"/1/children/0", "name", name + "show_M9182_disks: error: Mark2.\n", {"sata 1 idx 0: +5, -0, -0, -0", "usb 0 idx 2: -0, +3, -0, -0"}},
+      {"/0/children/0", "name", name + "show_FL1100_disks: error: Mark2.\n", {sata, usb}},
+      {"/0/children/0", "properties", props, {sata, usb}},
+      {"/0/children/0", "children", children, {sata}},
+      {"/1/children/0", "name", name + "show_M9182_disks: error: Mark2.\n",
+       {"sata 1 idx 0: +5, -0, -0, -0", "usb 0 idx 2: -0, +3, -0, -0"}},
       {"/0", "name", name + "show_io_pci_devices: error: Mark2.\n" + name + "show_M9182: error: Mark2.\n" + name, sata_alone},
       {"/0", "properties", props + props + props, sata_alone},
       {"/0", "children", children + children + children, sata_alone},

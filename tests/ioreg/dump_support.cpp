@@ -12,12 +12,11 @@ namespace {
 // The start and end of the line of `key` in the block of `entry`; npos when absent.
 std::pair<std::size_t, std::size_t> property_line(const std::string& dump, std::string_view entry, std::string_view key) {
   const auto at = dump.find(entry);
-  EXPECT_NE(at, std::string::npos) << "no entry " << entry;
-  if (at == std::string::npos) return {std::string::npos, std::string::npos};
-  const auto next_entry = dump.find("+-o ", at + entry.size());
-  const auto found = dump.find("\"" + std::string(key) + "\" = ", at);
-  EXPECT_LT(found, next_entry) << "no " << key << " in " << entry;
-  if (found >= next_entry) return {std::string::npos, std::string::npos};
+  const auto found = at == std::string::npos ? at : dump.find("\"" + std::string(key) + "\" = ", at);
+  if (found == std::string::npos || found > dump.find("+-o ", at + entry.size())) {
+    ADD_FAILURE() << "no " << key << " in " << entry;
+    return {std::string::npos, std::string::npos};
+  }
   return {dump.rfind('\n', found) + 1, dump.find('\n', found)};
 }
 

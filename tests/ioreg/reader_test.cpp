@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -159,15 +160,8 @@ TEST(IoregTree, EntriesNestByTheColumnOfTheirMarkAndKnownSubclassesMatchIOPCIDev
        {"Root <IORegistryEntry> k=text v"}},
       // Clipped entry lines keep what shows with the mark; a class cut right after its last
       // letter may be a longer name: never matched. "+-" shows no entry that could be read.
-      {"+-o Root  <class IORegistryEntry>\n"
-       "  +-o PRT0@0  <class AppleAHCIP$\n"
-       "  +-o XHC1@14  <class IOPCIDevice$\n"
-       "  +-o PRT1@1  <cla$\n"
-       "  +-o EFI System Partit$\n"
-       "  +-o SSD0@$\n"
-       "  +-o $\n"
-       "  +-$\n"
-       "  | | | | $\n"
+      {"+-o Root  <class IORegistryEntry>\n  +-o PRT0@0  <class AppleAHCIP$\n  +-o XHC1@14  <class IOPCIDevice$\n"
+       "  +-o PRT1@1  <cla$\n  +-o EFI System Partit$\n  +-o SSD0@$\n  +-o $\n  +-$\n  | | | | $\n"
        "  +-o PRT2@2  <class AppleAHCIPort, id 0x10000$\n",
        {"Root <IORegistryEntry>", "  PRT0@0 <AppleAHCIP$>", "  XHC1@14 <IOPCIDevice$>", "  PRT1@1 <$>",
         "  EFI System Partit$ <$>", "  SSD0@$ <$>", "  $ <$>", "  PRT2@2 <AppleAHCIPort>"}},
@@ -177,12 +171,9 @@ TEST(IoregTree, EntriesNestByTheColumnOfTheirMarkAndKnownSubclassesMatchIOPCIDev
 
 TEST(IoregTree, AClippedDumpOfARealMachineLoadsAndItsCutValuesAreNotRead) {
   // The MacBook Pro's dump as a terminal of 100 columns shows it.
-  const std::string whole = testing::read_dump("MacBookPro11,3.txt");
+  std::istringstream lines(testing::read_dump("MacBookPro11,3.txt"));
   std::string clipped;
-  for (std::size_t start = 0, end = 0; start < whole.size(); start = end + 1) {
-    end = std::min(whole.find('\n', start), whole.size());
-    clipped += end - start >= 100 ? whole.substr(start, 99) + "$\n" : whole.substr(start, end - start) + "\n";
-  }
+  for (std::string line; std::getline(lines, line);) clipped += line.size() >= 100 ? line.substr(0, 99) + "$\n" : line + "\n";
   std::size_t cut_values = 0, values = 0;
   const auto count = [&](const auto& self, const sim::RegistryEntry& entry) -> void {
     for (const auto& p : entry.props) cut_values += p.value.kind == ValueKind::other && p.value.text.ends_with('$');
@@ -190,9 +181,9 @@ TEST(IoregTree, AClippedDumpOfARealMachineLoadsAndItsCutValuesAreNotRead) {
     for (const auto& child : entry.children) self(self, child);
   };
   count(count, registry_from_ioreg(clipped).roots.at(0));
-  // Counted over the text: 768 entry lines, 5821 property lines, 520 of them 100 bytes
-  // long or longer.
-  EXPECT_EQ(std::vector<std::size_t>({outline(clipped).size(), cut_values, values}), std::vector<std::size_t>({768, 520, 5821}));
+  // Counted over the text: 768 entry lines, 5821 property lines, 520 of them 100 bytes or longer.
+  EXPECT_EQ(std::vector<std::size_t>({outline(clipped).size(), cut_values, values}),
+            std::vector<std::size_t>({768, 520, 5821}));
 }
 
 TEST(IoregTree, MalformedOrTruncatedDumpsAreErrorsNamingTheLine) {
