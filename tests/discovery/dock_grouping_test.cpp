@@ -39,13 +39,14 @@ TEST(DockGrouping, DocksOfAMachine) {
                                                      usb_controller(json::array(), "7")}))})),
        {"003D0006-00000001 bus 123 tb 0 usb - - - - sata 4 4 4 4", "003D0006-00000001 bus 0 tb 0 usb - - - - sata 0 0 0 0",
         "003D0006-00000001 bus 7 tb 0 usb - - - - sata 0 0 0 0"}},
-      // Dock B hangs behind dock A: B's controller lies in both subtrees.
+      // Dock B hangs behind dock A: B's controller lies in both subtrees. A's eSATA ports,
+      // its SATA controller not found, show no disk, not the units of the earlier scan.
       {"daisy-chained controllers take the later Thunderbolt record's GUID",
        machine(json::array({thunderbolt(
-           "TB-A", 0x003D0006, 0xAAAA,
+           "TB-A", 0x003D000A, 0xAAAA,
            json::array({usb_controller(json::array({disk_on_port(1, 3)})),
-                        thunderbolt("TB-B", 0x003D000A, 0xBBBB, json::array({usb_controller()}))}))})),
-       {"003D0006-0000AAAA bus 133 tb 0 usb 3 - - - sata 4 4 4 4", "003D000A-0000BBBB bus 133 tb 2 usb - - - - sata - - - -"}},
+                        thunderbolt("TB-B", 0x003D0006, 0xBBBB, json::array({usb_controller()}))}))})),
+       {"003D000A-0000AAAA bus 133 tb 0 usb 3 - - - sata - - - -", "003D0006-0000BBBB bus 133 tb 2 usb - - - - sata 0 0 0 0"}},
       {"the last SATA controller with the dock's GUID decides",
        machine(json::array({thunderbolt("TB", 0x003D000A, 1, json::array({usb_controller(), sata_controller("PRT0", 4),
                                                                           sata_controller("PRT1", 6)}))})),

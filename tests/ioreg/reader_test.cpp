@@ -78,6 +78,7 @@ TEST(IoregValues, EachNotationIsReadAsItsKind) {
       {R"("k" = 18446744073709551516)", "k=number -100"},
       {R"("k" = -100)", "k=number -100"},
       {R"("k" = 0x1b)", "k=number 27"},
+      {R"("k" = 0xFFFFFFFFFFFFFFFF)", "k=number -1"},
   });
   // Booleans, collections, empty values and data of an unknown form are another kind,
   // kept as printed; nested texts may hold quotes, commas and brackets.
