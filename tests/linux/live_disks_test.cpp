@@ -1,9 +1,6 @@
-// The live backends on real loop devices, mounted and ejected through UDisks: volume
-// names and free space as the menu reads them, an eject that touches one disk only, and
-// a busy volume that is refused with its holder named; and the real berthctl ejecting one
-// port of a described dock whose ports hold loop disks. Where the services are missing
-// (not root, no loop devices, UDisks not answering) the tests skip with the reason, or
-// fail when BERTH_REQUIRE_LIVE_SERVICES=1 (as CI sets it).
+// The live backends on real loop devices, mounted and ejected through UDisks, and the
+// real berthctl on a described dock whose ports hold them. Where the services are missing
+// the test skips with the reason, or fails when BERTH_REQUIRE_LIVE_SERVICES=1 (as CI sets it).
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/mount.h>
@@ -40,14 +37,23 @@ std::string run(const std::string& program, const std::vector<std::string>& argu
   return task && task->wait_for_exit(60) ? task->read_output() : std::string();
 }
 
-// Polls until `ready` holds or `tries` times 50 ms have passed, letting the client catch up.
+// Polls until `ready` holds or `tries` times 50 ms have passed.
 template <class Ready>
-bool wait_until(UDisksClient* client, Ready ready, int tries = 200) {
-  for (int i = 0; i < tries; ++i, std::this_thread::sleep_for(std::chrono::milliseconds(50))) {
-    if (client) udisks_client_settle(client);
+bool wait_until(Ready ready, int tries = 200) {
+  for (int i = 0; i < tries; ++i, std::this_thread::sleep_for(std::chrono::milliseconds(50)))
     if (ready()) return true;
-  }
   return false;
+}
+
+// Mounts through UDisks once it has seen the file system; where, or "" when it would not.
+std::string mount(const std::string& device) {
+  std::string said;
+  wait_until([&] {
+    said = run("/bin/sh", {"-c", "udisksctl mount --no-user-interaction -b \"$0\" 2>&1", device});
+    return said.starts_with("Mounted ");
+  });
+  const std::size_t at = said.find(" at ");  // "Mounted /dev/loop3p1 at /media/root/Travel"
+  return said.starts_with("Mounted ") ? said.substr(at + 4, said.find_last_not_of('\n') - at - 3) : "";
 }
 
 bool is_mounted(const std::string& path) {
@@ -77,57 +83,37 @@ void write_image(const fs::path& image, const std::vector<std::string>& labels) 
 // A loop device over such an image, each file system mounted through UDisks. The
 // destructor takes away what it made (the mounts, then the loop device), also after a
 // failed test, and never touches any other device.
-class LoopDisk {
- public:
-  LoopDisk(UDisksClient* client, const fs::path& image, const std::vector<std::string>& labels) {
+struct LoopDisk {
+  LoopDisk(const fs::path& image, const std::vector<std::string>& labels) {
     write_image(image, labels);
     const std::string shown = run("/usr/sbin/losetup", {"--find", "--show", "--partscan", image});
     if (!shown.starts_with("/dev/loop")) return;
-    device_ = shown.substr(0, shown.find('\n'));
-    const std::string name = fs::path(device_).filename().string();
-    unit_ = unit_of_kernel_name(name).value_or(BsdUnit{}).unit;
+    device = shown.substr(0, shown.find('\n'));
+    const std::string name = fs::path(device).filename().string();
+    unit = unit_of_kernel_name(name).value_or(BsdUnit{}).unit;
     // The kernel does not always read the table when the device is set up.
     const auto table_read = [&] { return fs::exists("/sys/block/" + name + "/" + name + "p1"); };
-    if (labels.size() > 1 && !wait_until(nullptr, table_read, 20)) run("/usr/bin/partx", {"-a", device_});
+    if (labels.size() > 1 && !wait_until(table_read, 20)) run("/usr/bin/partx", {"-a", device});
     for (std::size_t i = 1; i <= labels.size(); ++i)
-      mount_paths_.push_back(mount(client, labels.size() == 1 ? name : name + "p" + std::to_string(i)));
+      paths.push_back(mount(labels.size() == 1 ? device : device + "p" + std::to_string(i)));
   }
   // Through UDisks first, so it also takes away the directory it made; a mount it refuses
   // to give up is detached from the tree.
   ~LoopDisk() {
     UDisksWorkspace cleaner;
-    for (const std::string& path : mount_paths_) {
+    for (const std::string& path : paths) {
       if (!path.empty() && is_mounted(path)) cleaner.unmount_and_eject(path);
       if (!path.empty() && is_mounted(path)) ::umount2(path.c_str(), MNT_DETACH);
     }
-    if (!device_.empty()) run("/usr/sbin/losetup", {"--detach", device_});
+    if (!device.empty()) run("/usr/sbin/losetup", {"--detach", device});
   }
   LoopDisk(const LoopDisk&) = delete;
   LoopDisk& operator=(const LoopDisk&) = delete;
+  std::string bsd_name(std::uint32_t slice) const { return linux_host::bsd_name({unit, slice}); }
 
-  std::uint32_t unit() const { return unit_; }
-  std::string bsd_name(std::uint32_t slice) const { return linux_host::bsd_name({unit_, slice}); }
-  // Where UDisks mounted file system i; empty where it did not.
-  const std::string& path(std::size_t i = 0) const { return mount_paths_.at(i); }
-
- private:
-  static std::string mount(UDisksClient* client, const std::string& name) {
-    UDisksFilesystem* filesystem = nullptr;
-    GObjectPtr<UDisksObject> object;
-    wait_until(client, [&] {
-      object.reset(udisks_client_get_object(client, ("/org/freedesktop/UDisks2/block_devices/" + name).c_str()));
-      return (filesystem = object ? udisks_object_peek_filesystem(object.get()) : nullptr) != nullptr;
-    });
-    gchar* path = nullptr;
-    if (!filesystem ||
-        !udisks_filesystem_call_mount_sync(filesystem, g_variant_new("a{sv}", nullptr), &path, nullptr, nullptr))
-      return {};
-    return GCharPtr(path).get();
-  }
-
-  std::string device_;  // "/dev/loop3"; empty when losetup failed
-  std::uint32_t unit_ = 0;
-  std::vector<std::string> mount_paths_;
+  std::string device;  // "/dev/loop3"; empty when losetup failed
+  std::uint32_t unit = 0;
+  std::vector<std::string> paths;  // where UDisks mounted each file system; "" where it did not
 };
 
 // A `sleep` whose working directory lies inside a mounted volume, killed with the test.
@@ -170,7 +156,7 @@ std::pair<std::optional<std::string>, std::optional<std::string>> volume_of(Live
 std::string dock_with(const std::vector<const LoopDisk*>& disks) {
   json ports = json::array();
   for (const LoopDisk* disk : disks) {
-    const json media = entry("media", "IOMedia", json::array({prop_num("BSD Unit", disk->unit())}));
+    const json media = entry("media", "IOMedia", json::array({prop_num("BSD Unit", disk->unit)}));
     ports.push_back(entry("port", "AppleUSB30XHCIPort", json::array({prop_num("PortNum", std::ssize(ports) + 1)}),
                           json::array({media})));
   }
@@ -191,16 +177,16 @@ TEST(LiveDisks, VolumesAreNamedAndAnEjectTakesItsWholeDiskUnlessAVolumeIsBusy) {
   }
   // Destroyed from the last: the holder, then the mounts and loop devices, then the images.
   const TempDir dir;
-  const LoopDisk whole(workspace.client(), dir / "whole.img", {"My Disk é"});
-  const LoopDisk chosen(workspace.client(), dir / "chosen.img", {"Travel", ""});
-  const LoopDisk busy(workspace.client(), dir / "busy.img", {"Busy", "Free"});
+  const LoopDisk whole(dir / "whole.img", {"My Disk é"});
+  const LoopDisk chosen(dir / "chosen.img", {"Travel", ""});
+  const LoopDisk busy(dir / "busy.img", {"Busy", "Free"});
   std::optional<Holder> holder;
   LiveDisks disks;
 
   // Named by the label as written, or else by the mount directory.
-  for (const auto& [bsd, path, label] : {std::tuple{whole.bsd_name(0), whole.path(), "My Disk é"},
-                                         {chosen.bsd_name(1), chosen.path(0), "Travel"},
-                                         {chosen.bsd_name(2), chosen.path(1), ""}}) {
+  for (const auto& [bsd, path, label] : {std::tuple{whole.bsd_name(0), whole.paths.at(0), "My Disk é"},
+                                         {chosen.bsd_name(1), chosen.paths.at(0), "Travel"},
+                                         {chosen.bsd_name(2), chosen.paths.at(1), ""}}) {
     ASSERT_TRUE(!path.empty() && is_mounted(path)) << label << ": mounted through UDisks";
     const std::string name = *label ? label : fs::path(path).filename().string();
     EXPECT_EQ(volume_of(disks, bsd), std::pair(std::optional(name), std::optional(path))) << label;
@@ -208,9 +194,9 @@ TEST(LiveDisks, VolumesAreNamedAndAnEjectTakesItsWholeDiskUnlessAVolumeIsBusy) {
     EXPECT_NE(std::find(names.begin(), names.end(), bsd), names.end()) << label;
     EXPECT_TRUE(LiveFileSystem().is_reachable(path));
   }
-  const auto free_bytes = LiveFileSystem().free_bytes(whole.path());
+  const auto free_bytes = LiveFileSystem().free_bytes(whole.paths.at(0));
   EXPECT_TRUE(free_bytes > 40u << 20 && free_bytes < 64u << 20) << "a fresh 64 MiB ext4 is mostly free";
-  ASSERT_TRUE(is_mounted(busy.path(0)) && is_mounted(busy.path(1)));
+  ASSERT_TRUE(is_mounted(busy.paths.at(0)) && is_mounted(busy.paths.at(1)));
 
   // berthctl finds the disks on their dock ports.
   const std::string file = dir.write("dock.json", dock_with({&whole, &busy}));
@@ -222,32 +208,33 @@ TEST(LiveDisks, VolumesAreNamedAndAnEjectTakesItsWholeDiskUnlessAVolumeIsBusy) {
   ASSERT_EQ(volumes.exit_status, 0) << volumes.err;
   const json listed = json::parse(volumes.last_line())["disks"];
   for (const auto& [disk, port] : {std::pair(&whole, 1), std::pair(&busy, 2)}) {
-    const auto found = std::find_if(listed.begin(), listed.end(), [&](const json& d) { return d["bsd"] == disk->bsd_name(0); });
+    const auto found =
+        std::find_if(listed.begin(), listed.end(), [&](const json& d) { return d["bsd"] == disk->bsd_name(0); });
     ASSERT_NE(found, listed.end()) << disk->bsd_name(0) << " in " << volumes.out;
     EXPECT_EQ(found->value("side", "") + " " + std::to_string(found->value("port", 0)) + " " +
-                  (*found)["volumes"][0].value("path", ""), "usb " + std::to_string(port) + " " + disk->path());
+                  (*found)["volumes"][0].value("path", ""), "usb " + std::to_string(port) + " " + disk->paths.at(0));
   }
 
   // Another volume of its disk is busy: refused, with the holder named.
-  holder.emplace(busy.path(0));
+  holder.emplace(busy.paths.at(0));
   const std::string held = "sleep (pid " + std::to_string(holder->pid) + ")";
-  const EjectResult refused = workspace.unmount_and_eject(busy.path(1));
+  const EjectResult refused = workspace.unmount_and_eject(busy.paths.at(1));
   EXPECT_FALSE(refused.ejected);
-  EXPECT_NE(refused.reason.find(busy.path(0) + " is in use by " + held), std::string::npos) << refused.reason;
-  EXPECT_TRUE(is_mounted(busy.path(0)));
+  EXPECT_NE(refused.reason.find(busy.paths.at(0) + " is in use by " + held), std::string::npos) << refused.reason;
+  EXPECT_TRUE(is_mounted(busy.paths.at(0)));
 
-  const EjectResult result = workspace.unmount_and_eject(chosen.path(1));
+  const EjectResult result = workspace.unmount_and_eject(chosen.paths.at(1));
   EXPECT_TRUE(result.ejected) << result.reason;
-  EXPECT_FALSE(is_mounted(chosen.path(0)) || is_mounted(chosen.path(1)));
+  EXPECT_FALSE(is_mounted(chosen.paths.at(0)) || is_mounted(chosen.paths.at(1)));
   EXPECT_EQ(volume_of(disks, chosen.bsd_name(1)).second, std::nullopt);
-  EXPECT_EQ(volume_of(disks, whole.bsd_name(0)).second, whole.path());
+  EXPECT_EQ(volume_of(disks, whole.bsd_name(0)).second, whole.paths.at(0));
 
   // berthctl ejects the first port; the second, busy itself, is refused with its holder named.
   for (const auto& [tag, refusal] : {std::pair("0x100", false), std::pair("0x101", true)}) {
     const CommandResult eject = berthctl({"eject", "--tag", tag, "--json"});
     EXPECT_EQ(eject.exit_status != 0, refusal) << tag << ": " << eject.out << eject.err;
-    EXPECT_FALSE(is_mounted(whole.path())) << tag;
-    EXPECT_TRUE(is_mounted(busy.path(0))) << tag;
+    EXPECT_FALSE(is_mounted(whole.paths.at(0))) << tag;
+    EXPECT_TRUE(is_mounted(busy.paths.at(0))) << tag;
     const std::string alert = refusal ? json::parse(eject.last_line())["alerts"][0].value("informative", "") : held;
     EXPECT_NE(alert.find(held), std::string::npos) << eject.out;
   }

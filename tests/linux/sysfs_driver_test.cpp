@@ -1,8 +1,6 @@
-// The register-control driver over a fixture sysfs tree: a regular file stands in for
-// resource5, so every register access lands at its byte offset in the file. Then drive
-// identification on the live machine's disks: the listing made from a fixture tree
-// through the unit table, the drive tools given real device nodes, and a missing tool
-// named once.
+// The register-control driver over a fixture sysfs tree, where a regular file stands in
+// for resource5 so that every register access lands at its byte offset in the file; then
+// drive identification on the live machine: the disk listing, the tools' device nodes.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -94,40 +92,20 @@ TEST_F(SysfsDriverTest, SelectorsReachBar5LittleEndianOrSysfsAndRefuseOffsetsOut
   EXPECT_NE(call(connection, 7, {0x20}, out), kIOReturnSuccess);
 }
 
-TEST_F(SysfsDriverTest, AResourceThatIsNotASysfsAttributeIsNeverOpened) {
-  const std::pair<const char*, void (*)(const fs::path&)> cases[] = {
-      {"link to /dev/mem", [](const fs::path& p) { fs::create_symlink("/dev/mem", p); }},
-      {"link to a regular file", [](const fs::path& p) { fs::create_symlink(p.parent_path() / "config", p); }},
-      {"device node", [](const fs::path& p) { ASSERT_EQ(::mknod(p.c_str(), S_IFCHR | 0600, makedev(1, 3)), 0); }},
-      {"fifo", [](const fs::path& p) { ASSERT_EQ(::mkfifo(p.c_str(), 0600), 0); }}};
-  for (const auto& [what, make] : cases) {
-    fs::remove(resource_);
-    if (std::string(what) == "device node" && ::geteuid() != 0) continue;  // mknod needs root
-    make(resource_);
-    EXPECT_EQ(open(driver_), 0u) << what;
-    EXPECT_EQ(driver_.last_refusal(), Refusal::not_an_attribute) << what;
-  }
-  EXPECT_NE(console_.err().find("resource5 of 0000:05:00.0 is a link or not a regular file"), std::string::npos);
-}
-
 // Each cause from the facts gathered in the fixture tree and the failure of the open
-// or the mapping; the user is simulated where the test's own cannot fail.
+// or the mapping; the user is simulated where the test's own cannot fail. A resource5
+// that is not a sysfs attribute is never opened.
 TEST_F(SysfsDriverTest, EachRefusalHasItsOwnCause) {
+  const char *off = "[none] integrity confidentiality\n", *on = "none [integrity] confidentiality\n";
   const struct {
     const char *lockdown, *driver;
     int error;
     unsigned euid;
     std::optional<Refusal> expected;
-  } cases[] = {
-      {nullptr, nullptr, 0, 1000, std::nullopt},
-      {nullptr, nullptr, EACCES, 1000, Refusal::not_root},
-      {"none [integrity] confidentiality\n", "ahci", EPERM, 0, Refusal::kernel_lockdown},
-      {"[none] integrity confidentiality\n", "ahci", EINVAL, 0, Refusal::strict_devmem},
-      {"[none] integrity confidentiality\n", "ahci", EPERM, 0, Refusal::strict_devmem},
-      {"[none] integrity confidentiality\n", "vfio-pci", EINVAL, 0, Refusal::failed},
-      {nullptr, nullptr, ENOENT, 0, Refusal::no_such_function},
-      {nullptr, "ahci", EIO, 0, Refusal::failed},
-  };
+  } cases[] = {{nullptr, nullptr, 0, 1000, std::nullopt},        {nullptr, nullptr, EACCES, 1000, Refusal::not_root},
+               {on, "ahci", EPERM, 0, Refusal::kernel_lockdown},  {off, "ahci", EINVAL, 0, Refusal::strict_devmem},
+               {off, "ahci", EPERM, 0, Refusal::strict_devmem},    {off, "vfio-pci", EINVAL, 0, Refusal::failed},
+               {nullptr, nullptr, ENOENT, 0, Refusal::no_such_function}, {nullptr, "ahci", EIO, 0, Refusal::failed}};
   for (const auto& c : cases) {
     fs::remove_all(root_ / "kernel");
     fs::remove(device_dir_ / "driver");
@@ -137,21 +115,34 @@ TEST_F(SysfsDriverTest, EachRefusalHasItsOwnCause) {
     gather_kernel_facts(root_, device_dir_, facts);
     EXPECT_EQ(decide_refusal(facts), c.expected) << c.error;
   }
+  EXPECT_EQ(decide_refusal({.resource_is_attribute = false, .error = EACCES, .euid = 1000}), Refusal::not_an_attribute);
   for (const char* function : {"0000:06:00.0", "../../../etc", "0000:05:00.0/.."}) {
     SysfsDriver driver(root_, {function});
     EXPECT_EQ(open(driver), 0u) << function;
     EXPECT_EQ(driver.last_refusal(), Refusal::no_such_function) << function;
   }
-  EXPECT_EQ(decide_refusal({.resource_is_attribute = false, .error = EACCES, .euid = 1000}), Refusal::not_an_attribute);
+  const std::pair<const char*, void (*)(const fs::path&)> not_attributes[] = {
+      {"link to /dev/mem", [](const fs::path& p) { fs::create_symlink("/dev/mem", p); }},
+      {"link to a regular file", [](const fs::path& p) { fs::create_symlink(p.parent_path() / "config", p); }},
+      {"device node", [](const fs::path& p) { ASSERT_EQ(::mknod(p.c_str(), S_IFCHR | 0600, makedev(1, 3)), 0); }},
+      {"fifo", [](const fs::path& p) { ASSERT_EQ(::mkfifo(p.c_str(), 0600), 0); }}};
+  for (const auto& [what, make] : not_attributes) {
+    fs::remove(resource_);
+    if (std::string(what) == "device node" && ::geteuid() != 0) continue;  // mknod needs root
+    make(resource_);
+    EXPECT_EQ(open(driver_), 0u) << what;
+    EXPECT_EQ(driver_.last_refusal(), Refusal::not_an_attribute) << what;
+  }
+  EXPECT_NE(console_.err().find("resource5 of 0000:05:00.0 is a link or not a regular file"), std::string::npos);
 }
 
-// Records what would have been started.
+// Records what would have been started, a line each.
 struct RecordingProcesses final : ProcessesPort {
-  std::vector<std::string> launched;
+  std::string launched;
   std::unique_ptr<Task> launch(const std::string& path, std::span<const std::string> arguments) override {
-    std::string line = path;
-    for (const auto& argument : arguments) line += " " + argument;
-    launched.push_back(line);
+    launched += path;
+    for (const auto& argument : arguments) launched += " " + argument;
+    launched += "\n";
     return nullptr;
   }
 };
@@ -178,14 +169,14 @@ TEST_F(DriveToolsTest, TheListingNamesWholeDisksByUnitAndTheToolsGetTheRealDevic
   EXPECT_EQ(text.find("disk128"), std::string::npos) << text;
   EXPECT_EQ(text.find("zram"), std::string::npos) << text;
   EXPECT_LT(text.find("/dev/disk2 "), text.find("/dev/disk11 "));  // in unit order
-  const std::pair<const char*, const char*> cases[] = {  // second: null when refused without starting anything
-      {"/dev/disk2", "/dev/sdc"}, {"/dev/disk2s1", "/dev/sdc1"}, {"/dev/disk224", "/dev/nvme0n1"},
-      {"--help", "--help"},       {"/dev/disk255", nullptr},     {"/dev/disk2x", nullptr}};
+  const std::pair<const char*, const char*> cases[] = {  // second: "" when refused without starting anything
+      {"/dev/disk2", "/res/Mervo /dev/sdc\n"},        {"/dev/disk2s1", "/res/Mervo /dev/sdc1\n"},
+      {"/dev/disk224", "/res/Mervo /dev/nvme0n1\n"},  {"--help", "/res/Mervo --help\n"},
+      {"/dev/disk255", ""},                            {"/dev/disk2x", ""}};
   for (const auto& [argument, launched] : cases) {
     children_.launched.clear();
     tools_.launch("/res/Mervo", std::vector<std::string>{argument});
-    EXPECT_EQ(children_.launched, launched ? std::vector<std::string>{std::string("/res/Mervo ") + launched}
-                                           : std::vector<std::string>{}) << argument;
+    EXPECT_EQ(children_.launched, launched) << argument;
   }
 }
 
