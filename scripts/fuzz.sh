@@ -7,8 +7,8 @@
 # first and seed it. The sysfs reader fuzzer: the fixture trees of fuzz/sysfs_seeds/ (one
 # entry a line, as sysfs_fuzzer.cpp describes) are run whole first and seed it; its trees
 # are made on a tmpfs where there is one. A crash, leak or hang fails the script; the input
-# that caused it is left in build-fuzz/crashes/ (keep it in tests/corpus/ once fixed:
-# ctest replays it).
+# that caused it is left in build-fuzz/crashes/ (keep a machine file or dump in
+# tests/corpus/ once fixed: ctest replays those; sysfs trees are not replayed yet).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds="${1:-60}"
