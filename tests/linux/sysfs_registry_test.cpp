@@ -331,10 +331,10 @@ TEST(UdevMonitor, GivesANonBlockingDescriptorThatDrainsWithoutWaiting) {
 // what is written: the flash identity read must end in the bounded time-out, not a hang
 // and not an identity made of the echoed command word.
 TEST(SysfsFlashTest, APlainFileAsTheBarTimesOutInsteadOfAnswering) {
-  testing::SysfsTree tree;
-  const testing::Dock dock = testing::larger_dock_machine(tree);
-  tree.write(dock.sata / "resource5", std::string(0x800, '\0'));
-  const auto result = testing::run_berthctl({"--sysfs", tree.root().string(), "flash", "id"});
+  SysfsTree tree;
+  const Dock dock = larger_dock_machine(tree);
+  write_file(dock.sata / "resource5", std::string(0x800, '\0'));
+  const auto result = run_berthctl({"--sysfs", tree.path().string(), "flash", "id"});
   EXPECT_EQ(result.exit_status, 1) << result.out << result.err;
   EXPECT_NE(result.err.find("SPI command 009F2330 did not complete after 1000 polls"), std::string::npos) << result.err;
   EXPECT_EQ(result.out.find("9F2330"), std::string::npos) << result.out;
