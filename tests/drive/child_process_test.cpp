@@ -79,13 +79,11 @@ TEST(ToolRuns, TheRunLoopTurnsWhileAToolRunsAndOneDeadlineEndsAWholeIdentificati
   PosixProcesses processes;
   sim::SimRunLoop loop;
   sim::CaptureConsole console;
-  const ScopedServices installed{[&] {
-    Services ports = services();
-    ports.processes = &processes;
-    ports.run_loop = &loop;
-    ports.console = &console;
-    return ports;
-  }()};
+  Services ports = services();
+  ports.processes = &processes;
+  ports.run_loop = &loop;
+  ports.console = &console;
+  const ScopedServices installed{ports};
   bool turned_while_running = false;
   loop.perform([&] { turned_while_running = true; });
   const ToolOutput output = run_tool(kShell, std::vector<std::string>{"-c", "sleep 0.3; echo done"});
