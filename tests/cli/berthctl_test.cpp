@@ -1,9 +1,6 @@
-// berthctl end to end, one table of command lines with their exit status and what they
-// print: scan, menu and eject on machine files and the demo machine, driver-scan with
-// the drive tools, machines read from ioreg dumps, the register tools on machine files
-// whose flash persists between runs (so that one command programs what the next one
-// dumps), and the usage errors. In the expected texts "..." stands for any text, $D for
-// the test's own directory and $M for tests/machines.
+// berthctl end to end: command lines with their exit status and what they print, a row
+// for each path through the program and its usage errors. In the expected texts "..."
+// stands for any text, $D for the test's own directory and $M for tests/machines.
 #include <fnmatch.h>
 #include <gtest/gtest.h>
 

@@ -1,7 +1,5 @@
-// Drive identification over real tool processes: which disks become records, what a
-// record holds, what a short or odd report gives; then the slot cache across calls, the
-// time limit of the tools, and where the records go for any dock count; and the
-// readers of the tools' outputs.
+// Drive identification over real tool processes: the records it writes, its slot cache,
+// the tools' time limit, the records after any number of docks; the tools' output readers.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -28,8 +26,7 @@ TEST_F(DriveTest, WhichDisksBecomeRecordsAndWhatTheyHold) {
   };
   const std::string id15 = key_line("id", 15, "12345678");  // A: 6 from 17 = 345678; B: 8 from 15
   const auto family = [](const Report& report) { return DriveMachine().drive(6, report, "VantrelZel Forte"); };
-  const auto kind = [](std::uint32_t dev_kind, std::uint32_t location, std::uint32_t product, std::uint32_t id,
-                       const char* model) {
+  const auto kind = [](unsigned dev_kind, unsigned location, unsigned product, std::uint32_t id, const char* model) {
     return json{{"valid", 1}, {"is_drive_product", 1}, {"bus_num", 6}, {"service", 255}, {"service_thunderbolt", 255},
                 {"isGUIDValid", 1}, {"disk_cnt", 1}, {"bios_ver", "ZC1.05.0012B"}, {"dev_kind", dev_kind},
                 {"dev_num", location}, {"fun_num", location}, {"TB_GUID_high", product}, {"TB_GUID_low", id},
@@ -159,9 +156,7 @@ TEST_F(DriveTest, AToolThatHangsOrIsSlowIsTerminatedAtTheLimit) {
     const char* name;
     bool report_kept;  // a first call with prompt tools has filled the slot
     json quick, full;
-    std::uint32_t written;
-    std::uint8_t valid;
-    std::size_t full_runs;
+    std::uint32_t written, valid, full_runs;
   };
   const std::string quick = quick_answer("tm6721"), full = Report{}.text();
   const Case cases[] = {
@@ -189,9 +184,9 @@ TEST_F(DriveTest, AToolThatHangsOrIsSlowIsTerminatedAtTheLimit) {
 TEST_F(DriveTest, DriveRecordsFollowAnyNumberOfDocksAndNeverLeaveTheTable) {
   struct Case {
     std::uint32_t docks, written;
-    const char* left_out;  // the first drive without a slot
+    std::string left_out;  // the first drive without a slot
   };
-  for (const Case c : {Case{7, 2, nullptr}, Case{15, 1, "/dev/disk5"}, Case{16, 0, "/dev/disk4"}}) {
+  for (const Case& c : {Case{7, 2, ""}, Case{15, 1, "/dev/disk5"}, Case{16, 0, "/dev/disk4"}}) {
     SCOPED_TRACE(std::to_string(c.docks) + " docks");
     install(two_drives().text());
     for (std::uint32_t slot = 0; slot < c.docks; ++slot) {  // as the driver-based scan leaves them
@@ -203,8 +198,7 @@ TEST_F(DriveTest, DriveRecordsFollowAnyNumberOfDocksAndNeverLeaveTheTable) {
       expect_fields(slot, {{"valid", 1}, {"is_drive_product", 0}, {"bus_num", 100 + slot}});
     for (std::uint32_t k = 0; k < c.written; ++k) EXPECT_EQ(record(c.docks + k).sata_disk[0].bsd_unit, 4 + k);
     const std::string err = fixture_->console().err();
-    const std::string line = std::string("scan_disk_node: no free slot for ") + (c.left_out ? c.left_out : "");
-    EXPECT_EQ(err.find(line) != err.npos, c.left_out != nullptr) << err;
+    EXPECT_EQ(err.find("scan_disk_node: no free slot for " + c.left_out) != err.npos, !c.left_out.empty()) << err;
   }
 }
 

@@ -94,16 +94,13 @@ class DriveTest : public ::testing::Test {
 
 inline const sDevice& record(std::uint32_t slot) { return vtr_device_list[slot].dev; }
 template <std::size_t N>
-std::string text_of(const char (&field)[N]) {
-  return {field, strnlen(field, N)};
-}
+std::string text_of(const char (&field)[N]) { return {field, strnlen(field, N)}; }
 inline double seconds_since(std::chrono::steady_clock::time_point start) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
-// One port of a record as fields() shows it.
-inline json disk(std::uint32_t unit, const std::string& model = "", const std::string& serial = "",
-                 std::uint32_t info_d = 0) {
+// One port of a record as expect_fields() shows it.
+inline json disk(std::uint32_t unit, std::string model = "", std::string serial = "", std::uint32_t info_d = 0) {
   return {{"bsd_unit", unit}, {"model", model}, {"serial", serial}, {"info_d", info_d}};
 }
 
