@@ -209,6 +209,7 @@ TEST(ToolText, ListingsReportsNumbersAndUtf8) {
   const auto version = [](std::string_view report) { return std::string(report_value(report, "Version", 12, 12)); };
   const std::pair<std::string, std::string> reads[] = {
       // A disk name counts only where no other digit follows it, at any of its mentions.
+      {n(lists_disk("/dev/disk12 (external)\n", 1)), "0"},
       {n(lists_disk("/dev/disk12 (external)\n/dev/disk1 (external)\n", 1)), "1"},
       {n(lists_disk("see /dev/disk3s1", 3)), "1"}, {n(lists_disk("disk3 (internal)", 3)), "0"},
       // A value is the fixed window after the first key, cut where the report ends.
