@@ -1,11 +1,10 @@
-// berthctl end to end, one table of command lines with their exit status and what they
-// print: scan, menu and eject on machine files and the demo machine, driver-scan with
-// the drive tools, machines read from ioreg dumps, the register tools on machine files
-// whose flash persists between runs (so that one command programs what the next one
-// dumps), and the usage errors. In the expected texts "..." stands for any text, $D for
-// the test's own directory and $M for tests/machines.
+// berthctl end to end: command lines with their exit status and what they print, a row
+// for each path through the program and its usage errors. In the expected texts "..."
+// stands for any text, $D for the test's own directory and $M for tests/machines.
+#include <fnmatch.h>
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <sstream>
 
 #include "lib/regctl/spi_flash.h"
@@ -27,20 +26,13 @@ struct Invocation {
   std::string err = "";
 };
 
-// Whether text is the pattern, "..." in it standing for any text.
-bool matches(std::string_view text, std::string_view pattern) {
-  const auto gap = pattern.find("...");
-  if (gap == std::string_view::npos) return text == pattern;
-  if (!text.starts_with(pattern.substr(0, gap))) return false;
-  text.remove_prefix(gap);
-  pattern.remove_prefix(gap + 3);
-  for (auto next = pattern.find("..."); next != std::string_view::npos; next = pattern.find("...")) {
-    const auto found = text.find(pattern.substr(0, next));
-    if (found == std::string_view::npos) return false;
-    text.remove_prefix(found + next);
-    pattern.remove_prefix(next + 3);
-  }
-  return text.ends_with(pattern);
+// Whether text is the pattern, "..." in it standing for any text: the pattern as a glob,
+// "..." its "*" and the glob's own special characters escaped.
+bool matches(const std::string& text, std::string_view pattern) {
+  std::string glob;
+  for (const char c : pattern) glob += std::strchr("*?[\\", c) ? std::string{'\\', c} : std::string{c};
+  for (auto at = glob.find("..."); at != std::string::npos; at = glob.find("...", at)) glob.replace(at, 3, "*");
+  return ::fnmatch(glob.c_str(), text.c_str(), 0) == 0;
 }
 
 class Berthctl : public ::testing::Test {
@@ -132,21 +124,18 @@ TEST_F(Berthctl, MachinesFromIoregDumps) {
   EXPECT_EQ(run_berthctl({"ioreg-to-machine", dir / "dock.txt"}).out, read_file(dir / "dock.json"));
 }
 
-// The register tools each make only the driver calls they need: a stuck SPI engine
-// troubles only the flash commands, and a trace shows the calls one by one.
+// The register tools each make only the driver calls they need: a trace shows the calls
+// one by one.
 TEST_F(Berthctl, RegisterTools) {
   controller("unopenable.json", json::object(), {{"open_status", "0xE00002C5"}});
   controller("spi-stuck.json", json::object(), {{"faults", {{"stuck_command", true}}}});
-  controller("clock-held.json", json::object(), {{"i2c", {{{"address", "0x23"}, {"hold_scl", true}}}}});
   const std::string m = "--machine $D/";
   expect({
       {"flash id --json", 0, R"({"spi_flash_id":"0x001330EF"})" "\n"},
-      {"flash version --json --service 0", 0, R"({"bios_ver":"V1.0.20-R06"})" "\n"},
       {"--trace led off --port 0", 0, "led off --port 0: status 0x00000000\n",
        "trace sel=0 in= out= status=0x00000000\ntrace sel=10 in= out=0x1b21,0x612 status=0x00000000\n"
        "trace sel=0 in= out= status=0x00000000\ntrace sel=8 in=0xa8,0x220 out= status=0x00000000\n"
        "trace sel=7 in=0xac out=0x0 status=0x00000000\ntrace sel=8 in=0xac,0x1 out= status=0x00000000\n"},
-      {"led blink --port 1 --json", 0, R"({"status":"0x00000000","action":"blink","port":1})" "\n"},
       {"led on --port -1", 1, "led on --port 4294967295: status 0xe0000001\n"},
       {"gpio dump --json", 0, R"({"status":"0x00000000","registers":{"M9182_REG_GPIO_DATA_OUT":"0x00000000",...)",
        "...M9182_REG_GPIO_PORT_ACTIVE_EN=0\n"},
@@ -155,10 +144,7 @@ TEST_F(Berthctl, RegisterTools) {
        R"({"status":"0xE00002BC","address":"0x42","address_acknowledged":false,"bytes":[{"value":"0x01",)"
        R"("acknowledged":false},...],"clock_timeout":false})" "\n",
        "i2c write: address 0x42 was not acknowledged\n...byte 2 (0x02) was not acknowledged\n"},
-      {m + "clock-held.json i2c write 0x23 1", 1, "",
-       "...i2c write: the clock line stayed low, so the transfer was given up\n"},
       {m + "unopenable.json flash dump --json", 1, R"({"status":"0xE00002BC"})" "\n", "spi_flash_dump Err2\n"},
-      {m + "spi-stuck.json i2c write 0x23", 0, "i2c write: address 0x23 and 0 bytes acknowledged\n"},
       {m + "spi-stuck.json flash id", 1, "", "...get_VID_DID_9182_spi_flash Err\n"},
   });
   for (const char* args : {"flash program", "flash program --file $D/absent.bin", "flash program --file $D",

@@ -79,13 +79,11 @@ TEST(ToolRuns, TheRunLoopTurnsWhileAToolRunsAndOneDeadlineEndsAWholeIdentificati
   PosixProcesses processes;
   sim::SimRunLoop loop;
   sim::CaptureConsole console;
-  const ScopedServices installed{[&] {
-    Services ports = services();
-    ports.processes = &processes;
-    ports.run_loop = &loop;
-    ports.console = &console;
-    return ports;
-  }()};
+  Services ports = services();
+  ports.processes = &processes;
+  ports.run_loop = &loop;
+  ports.console = &console;
+  const ScopedServices installed{ports};
   bool turned_while_running = false;
   loop.perform([&] { turned_while_running = true; });
   const ToolOutput output = run_tool(kShell, std::vector<std::string>{"-c", "sleep 0.3; echo done"});
@@ -109,33 +107,26 @@ TEST(ToolRuns, TheRunLoopTurnsWhileAToolRunsAndOneDeadlineEndsAWholeIdentificati
   EXPECT_TRUE(console.err().starts_with("/bin/sh not run: drive identification is out of time\n")) << console.err();
 }
 
-TEST(PosixProcesses, ChildrenRunUntilTheyEndWithTheExtraEnvironmentAndNoTerminalInput) {
-  PosixProcesses processes({"BERTH_TEST_VALUE=from the sim"});
-  auto task = shell(processes, "printf '%s|' \"$BERTH_TEST_VALUE\"; cat; exec >&-; sleep 0.3");
-  ASSERT_TRUE(task);
-  EXPECT_FALSE(task->wait_for_exit(0.1)) << "an output closed early is no end";
-  ASSERT_TRUE(task->wait_for_exit(5.0));
-  EXPECT_EQ(task->read_output(), "from the sim|");
-  EXPECT_EQ(processes.launch("/nonexistent/diskutil", {}), nullptr) << "a program that cannot be started: no task";
-}
-
 std::size_t open_descriptors() {
   const std::filesystem::directory_iterator fds("/proc/self/fd");
   return static_cast<std::size_t>(std::distance(begin(fds), end(fds)));
 }
 
-// A tool that hangs is terminated with what it started (its wait's timing is checked
-// through the drive tools); a task destroyed while it runs is ended, by force if it
-// ignores the request; no zombie and no descriptor is left.
-TEST(PosixProcesses, AHangingToolIsTerminatedWithWhatItStartedAndNothingIsLeftBehind) {
-  PosixProcesses processes;
+// Children run with the extra environment and no terminal input until they end, not
+// until their output closes. A tool that hangs is terminated with what it started (its
+// wait's timing is checked through the drive tools); a task destroyed while it runs is
+// ended, by force if it ignores the request; no zombie and no descriptor is left.
+TEST(PosixProcesses, ChildrenRunUntilTheyEndOrAreTerminatedWithWhatTheyStartedLeavingNothing) {
+  PosixProcesses processes({"BERTH_TEST_VALUE=from the sim"});
   const std::size_t before = open_descriptors();
   {
+    EXPECT_EQ(processes.launch("/nonexistent/diskutil", {}), nullptr) << "a program that cannot be started: no task";
+    auto done = shell(processes, "printf '%s|' \"$BERTH_TEST_VALUE\"; cat; exec >&-; sleep 0.3");
     auto hanging = shell(processes, kStartsASleep);
-    auto done = shell(processes, "true");
     auto running = shell(processes, "exec sleep 30");
     auto ignored = shell(processes, "trap '' TERM; echo armed; while :; do sleep 0.05; done");
     ASSERT_TRUE(hanging && done && running && ignored);
+    EXPECT_FALSE(done->wait_for_exit(0.1)) << "an output closed early is no end";
     EXPECT_FALSE(hanging->wait_for_exit(0.3));
     EXPECT_TRUE(hanging->is_running());
     hanging->terminate();
@@ -144,6 +135,7 @@ TEST(PosixProcesses, AHangingToolIsTerminatedWithWhatItStartedAndNothingIsLeftBe
     ASSERT_GT(sleeper, 0);
     EXPECT_TRUE(ended(sleeper));
     ASSERT_TRUE(done->wait_for_exit(5.0));
+    EXPECT_EQ(done->read_output(), "from the sim|");
     // Wait until the trap is set before the task is destroyed.
     const auto start = std::chrono::steady_clock::now();
     while (ignored->read_output().empty() && seconds_since(start) < 5) ignored->wait_for_exit(0.01);

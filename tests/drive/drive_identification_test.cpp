@@ -1,7 +1,5 @@
-// Drive identification over real tool processes: which disks become records, what a
-// record holds, what a short or odd report gives; then the slot cache across calls, the
-// time limit of the tools, and where the records go for any dock count; and the
-// readers of the tools' outputs.
+// Drive identification over real tool processes: the records it writes, its slot cache,
+// the tools' time limit, the records after any number of docks; the tools' output readers.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -28,8 +26,7 @@ TEST_F(DriveTest, WhichDisksBecomeRecordsAndWhatTheyHold) {
   };
   const std::string id15 = key_line("id", 15, "12345678");  // A: 6 from 17 = 345678; B: 8 from 15
   const auto family = [](const Report& report) { return DriveMachine().drive(6, report, "VantrelZel Forte"); };
-  const auto kind = [](std::uint32_t dev_kind, std::uint32_t location, std::uint32_t product, std::uint32_t id,
-                       const char* model) {
+  const auto kind = [](unsigned dev_kind, unsigned location, unsigned product, std::uint32_t id, const char* model) {
     return json{{"valid", 1}, {"is_drive_product", 1}, {"bus_num", 6}, {"service", 255}, {"service_thunderbolt", 255},
                 {"isGUIDValid", 1}, {"disk_cnt", 1}, {"bios_ver", "ZC1.05.0012B"}, {"dev_kind", dev_kind},
                 {"dev_num", location}, {"fun_num", location}, {"TB_GUID_high", product}, {"TB_GUID_low", id},
@@ -77,18 +74,16 @@ TEST_F(DriveTest, WhichDisksBecomeRecordsAndWhatTheyHold) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    install(c.machine);
+    install(c.machine.text());
     const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(scan_disk_node(0), c.written);
     // Five tool runs, none waiting a whole second: a tool's end is noticed at once.
-    if (&c == &cases[0]) {
-      EXPECT_LT(seconds_since(start), 0.9);
-    }
+    EXPECT_TRUE(&c != &cases[0] || seconds_since(start) < 0.9) << seconds_since(start);
     EXPECT_EQ(New_Node, c.nodes);
     EXPECT_EQ(full_runs(), c.full_runs);
     for (std::uint32_t slot = 0; slot < c.slots.size(); ++slot) expect_fields(slot, c.slots[slot]);
     const auto& lines = fixture_->log().lines();
-    EXPECT_EQ(std::count(lines.begin(), lines.end(), "tm478\n") > 0, c.tm478);
+    EXPECT_EQ(std::ranges::count(lines, "tm478\n") > 0, c.tm478);
     EXPECT_EQ(lines.empty(), c.full_runs == 0) << "a tool ran";
   }
 }
@@ -101,20 +96,16 @@ TEST_F(DriveTest, ProductMediaNamesAreCaseSensitiveSubstringsOfADescriptionThatC
       {"ASMT 2105", false}, {"vantrel zel caddy", false}, {"Vantrel Zel", false}};
   DriveMachine machine;
   for (std::uint32_t unit = 1; unit <= std::size(names); ++unit) machine.disk(unit, names[unit - 1].first);
-  const auto& arbitration = install(machine).machine().disks().disk_arbitration();
+  const auto& arbitration = install(machine.text()).machine().disks().disk_arbitration();
   for (std::uint32_t unit = 1; unit <= std::size(names); ++unit)
     EXPECT_EQ(GetDescription(unit), names[unit - 1].second) << names[unit - 1].first;
   EXPECT_FALSE(GetDescription(20)) << "no such disk";
   EXPECT_FALSE(GetDescription(0xFFFFFFFF));
   EXPECT_EQ(arbitration.counts().held(), 0u);
-  install_json(R"({"disks": [{"bsd": "disk4", "media_name": "Vantrel Zel Caddy", "description": false}]})");
+  install(R"({"disks": [{"bsd": "disk4", "media_name": "Vantrel Zel Caddy", "description": false}]})");
   EXPECT_FALSE(GetDescription(4));
   EXPECT_EQ(fixture_->machine().disks().disk_arbitration().counts().lookups, 1u);
   EXPECT_EQ(fixture_->machine().disks().disk_arbitration().counts().held(), 0u);
-  install_json(R"({"disks": [{"bsd": "disk4", "media_name": "Vantrel Zel Caddy"}],
-                   "disk_arbitration": {"session": "fail"}})");
-  EXPECT_FALSE(GetDescription(4));
-  EXPECT_EQ(fixture_->machine().disks().disk_arbitration().counts().lookups, 0u);
 }
 
 // The slot cache, the time limit and the dock count.
@@ -122,35 +113,34 @@ TEST_F(DriveTest, ProductMediaNamesAreCaseSensitiveSubstringsOfADescriptionThatC
 DriveMachine two_drives() { return DriveMachine().drive(4).drive(5, {.serial = "SECOND-DRIVE-00001"}); }
 
 TEST_F(DriveTest, FullReportsAreKeptForTheSameDisksInTheirSlotsAndAListingThatTimesOutChangesNothing) {
-  install(two_drives().disk(7, "Generic Flash Media").drive(8));
+  // A call with `docks` docks writes both drives after them, with these disks, and has
+  // fetched `runs` full reports since the start.
+  const auto scan = [&](std::uint32_t docks, std::vector<std::uint32_t> units, std::size_t runs) {
+    SCOPED_TRACE(runs);
+    EXPECT_EQ(scan_disk_node(docks), 2u);
+    EXPECT_EQ((std::vector{record(docks).sata_disk[0].bsd_unit, record(docks + 1).sata_disk[0].bsd_unit}), units);
+    EXPECT_EQ(full_runs(), runs);
+  };
+  install(two_drives().disk(7, "Generic Flash Media").drive(8).text());
   rewrite_tools(two_drives().tools());
   // A first call makes both passes: the node count has changed from none.
-  ASSERT_EQ(scan_disk_node(0), 2u);
-  EXPECT_EQ(full_runs(), 4u);
+  scan(0, {4, 5}, 4);
   EXPECT_EQ(Old_Node, 2u);
-  ASSERT_EQ(scan_disk_node(0), 2u);
-  EXPECT_EQ(full_runs(), 4u);
+  scan(0, {4, 5}, 4);
   // Any disk plugged in, a drive or not, changes the node count.
   rewrite_tools(two_drives().disk(7, "Generic Flash Media").tools());
-  ASSERT_EQ(scan_disk_node(0), 2u);
-  EXPECT_EQ(full_runs(), 6u);
+  scan(0, {4, 5}, 6);
   EXPECT_EQ(Old_Node, 3u);
   // As many disks, but disk 4 gave way to disk 8: each slot now holds another disk, whose
   // own report it fetches.
   rewrite_tools(DriveMachine().drive(5, {.serial = "SECOND-DRIVE-00001"}).drive(8).disk(7, "Generic").tools());
-  ASSERT_EQ(scan_disk_node(0), 2u);
-  EXPECT_EQ(full_runs(), 8u);
+  scan(0, {5, 8}, 8);
   EXPECT_EQ(text_of(record(0).sata_disk[0].serial), "SECOND-DRIVE-00001");
   // Two docks came: the drives follow them into slots never filled.
-  ASSERT_EQ(scan_disk_node(2), 2u);
-  EXPECT_EQ(full_runs(), 10u);
-  EXPECT_EQ(record(2).sata_disk[0].bsd_unit, 5u);
+  scan(2, {5, 8}, 10);
   // The docks went: the slots they held fetch full reports again, even where an
   // earlier report of the same disk is still there.
-  ASSERT_EQ(scan_disk_node(0), 2u);
-  EXPECT_EQ(full_runs(), 12u);
-  EXPECT_EQ(record(0).sata_disk[0].bsd_unit, 5u);
-  EXPECT_EQ(record(1).sata_disk[0].bsd_unit, 8u);
+  scan(0, {5, 8}, 12);
   // A listing that times out changes nothing.
   gToolTimeoutSeconds = 0.3;
   const auto before = vtr_device_list[0];
@@ -166,20 +156,17 @@ TEST_F(DriveTest, AToolThatHangsOrIsSlowIsTerminatedAtTheLimit) {
     const char* name;
     bool report_kept;  // a first call with prompt tools has filled the slot
     json quick, full;
-    std::uint32_t written;
-    std::uint8_t valid;
-    std::size_t full_runs;
+    std::uint32_t written, valid, full_runs;
   };
+  const std::string quick = quick_answer("tm6721"), full = Report{}.text();
   const Case cases[] = {
-      {"hanging quick tool", false, json{{"hang", true}}, Report{}.text(), 0, 0, 0},
-      {"slow quick tool, report kept", true, {{"text", quick_answer("tm6721")}, {"sleep", 3}}, Report{}.text(), 1, 1,
-       2},
-      {"slow full tool: counted, not filled", false, quick_answer("tm6721"), {{"text", Report{}.text()}, {"sleep", 3}},
-       1, 0, 2},
+      {"hanging quick tool", false, json{{"hang", true}}, full, 0, 0, 0},
+      {"slow quick tool, report kept", true, {{"text", quick}, {"sleep", 3}}, full, 1, 1, 2},
+      {"slow full tool: counted, not filled", false, quick, {{"text", full}, {"sleep", 3}}, 1, 0, 2},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    install(DriveMachine().drive(4));
+    install(DriveMachine().drive(4).text());
     gToolTimeoutSeconds = 0.3;
     if (c.report_kept) {
       ASSERT_EQ(scan_disk_node(0), 1u);
@@ -197,11 +184,11 @@ TEST_F(DriveTest, AToolThatHangsOrIsSlowIsTerminatedAtTheLimit) {
 TEST_F(DriveTest, DriveRecordsFollowAnyNumberOfDocksAndNeverLeaveTheTable) {
   struct Case {
     std::uint32_t docks, written;
-    const char* left_out;  // the first drive without a slot
+    std::string left_out;  // the first drive without a slot
   };
-  for (const Case c : {Case{7, 2, nullptr}, Case{15, 1, "/dev/disk5"}, Case{16, 0, "/dev/disk4"}}) {
+  for (const Case& c : {Case{7, 2, ""}, Case{15, 1, "/dev/disk5"}, Case{16, 0, "/dev/disk4"}}) {
     SCOPED_TRACE(std::to_string(c.docks) + " docks");
-    install(two_drives());
+    install(two_drives().text());
     for (std::uint32_t slot = 0; slot < c.docks; ++slot) {  // as the driver-based scan leaves them
       vtr_device_list[slot].valid = 1;
       vtr_device_list[slot].dev.bus_num = 100 + slot;
@@ -211,28 +198,30 @@ TEST_F(DriveTest, DriveRecordsFollowAnyNumberOfDocksAndNeverLeaveTheTable) {
       expect_fields(slot, {{"valid", 1}, {"is_drive_product", 0}, {"bus_num", 100 + slot}});
     for (std::uint32_t k = 0; k < c.written; ++k) EXPECT_EQ(record(c.docks + k).sata_disk[0].bsd_unit, 4 + k);
     const std::string err = fixture_->console().err();
-    const std::string line = std::string("scan_disk_node: no free slot for ") + (c.left_out ? c.left_out : "");
-    EXPECT_EQ(err.find(line) != err.npos, c.left_out != nullptr) << err;
+    EXPECT_EQ(err.find("scan_disk_node: no free slot for " + c.left_out) != err.npos, !c.left_out.empty()) << err;
   }
 }
 
-// The readers of the tools' outputs never read past the text's end.
+// The readers of the tools' outputs never read past the text's end: what each gives for
+// a text, shown as text.
 TEST(ToolText, ListingsReportsNumbersAndUtf8) {
-  // A disk name counts only where no other digit follows it, at any of its mentions.
-  EXPECT_TRUE(lists_disk("/dev/disk12 (external)\n/dev/disk1 (external)\n", 1));
-  EXPECT_TRUE(lists_disk("see /dev/disk3s1", 3));
-  EXPECT_FALSE(lists_disk("disk3 (internal)", 3));
-  // A value is the fixed window after the first key, cut where the report ends.
-  for (const auto& [report, value] :
-       {std::pair{"Version  : V1", "1"}, std::pair{"Version  : V", ""}, std::pair{"Version", ""}})
-    EXPECT_EQ(report_value(report, "Version", 12, 12), value) << report;
-  for (const auto& [text, value] : {std::pair{"  0x1A2b zz", 0x1A2Bu}, std::pair{"12g4", 0x12u}, std::pair{"xyz", 0u}})
-    EXPECT_EQ(hex_value(text), value) << text;
-  EXPECT_EQ(decimal_value(" 7C"), 7u);
-  EXPECT_EQ(decimal_value("--"), 0u);
-  EXPECT_TRUE(is_utf8("Temperature \xC2\xB0" "C \xE2\x82\xAC \xF0\x9F\x92\xBE"));
-  for (const char* broken : {"\xFF", "\xC0\xAF", "\xED\xA0\x80", "\xE2\x82", "\xF4\x90\x80\x80"})
-    EXPECT_FALSE(is_utf8(broken)) << "overlong, surrogate, cut short or above U+10FFFF";
+  const auto n = [](std::uint32_t value) { return std::to_string(value); };
+  const auto version = [](std::string_view report) { return std::string(report_value(report, "Version", 12, 12)); };
+  const std::pair<std::string, std::string> reads[] = {
+      // A disk name counts only where no other digit follows it, at any of its mentions.
+      {n(lists_disk("/dev/disk12 (external)\n", 1)), "0"},
+      {n(lists_disk("/dev/disk12 (external)\n/dev/disk1 (external)\n", 1)), "1"},
+      {n(lists_disk("see /dev/disk3s1", 3)), "1"}, {n(lists_disk("disk3 (internal)", 3)), "0"},
+      // A value is the fixed window after the first key, cut where the report ends.
+      {version("Version  : V1"), "1"}, {version("Version  : V"), ""}, {version("Version"), ""},
+      {n(hex_value("  0x1A2b zz")), n(0x1A2B)}, {n(hex_value("12g4")), n(0x12)}, {n(hex_value("xyz")), "0"},
+      {n(decimal_value(" 7C")), "7"}, {n(decimal_value("--")), "0"},
+      {n(is_utf8("Temperature \xC2\xB0" "C \xE2\x82\xAC \xF0\x9F\x92\xBE")), "1"},
+      // Overlong, surrogate, cut short, above U+10FFFF.
+      {n(is_utf8("\xFF")), "0"}, {n(is_utf8("\xC0\xAF")), "0"}, {n(is_utf8("\xED\xA0\x80")), "0"},
+      {n(is_utf8("\xE2\x82")), "0"}, {n(is_utf8("\xF4\x90\x80\x80")), "0"},
+  };
+  for (std::size_t row = 0; row < std::size(reads); ++row) EXPECT_EQ(reads[row].first, reads[row].second) << row;
 }
 
 }  // namespace

@@ -75,10 +75,9 @@ class DriveTest : public ::testing::Test {
   void SetUp() override { gToolTimeoutSeconds = 5.0; }
   void TearDown() override { gToolTimeoutSeconds = kToolTimeoutSeconds; }
 
-  SimFixture& install(const DriveMachine& machine) { return install_json(machine.text()); }
   // A fresh machine with empty tables and the cache globals at their start values. The
   // machine before goes first: its ports must not be restored over the new ones.
-  SimFixture& install_json(const std::string& text) {
+  SimFixture& install(const std::string& text) {
     fixture_.reset();
     fixture_.emplace(SimFixture::from_json(text));
     Old_Txxx_Nodes = kNoNodesYet;
@@ -88,26 +87,20 @@ class DriveTest : public ::testing::Test {
   // Gives the running tools a new "tools" section (they read it at every run).
   void rewrite_tools(const json& tools) { ASSERT_TRUE(fixture_->machine().tools().rewrite(tools)); }
   // Full-report runs ("Mervo") since the machine was installed.
-  std::size_t full_runs() {
-    const auto& lines = fixture_->log().lines();
-    return static_cast<std::size_t>(std::count(lines.begin(), lines.end(), "Mervo _ SMART \n"));
-  }
+  std::size_t full_runs() { return std::ranges::count(fixture_->log().lines(), "Mervo _ SMART \n"); }
 
   std::optional<SimFixture> fixture_;
 };
 
 inline const sDevice& record(std::uint32_t slot) { return vtr_device_list[slot].dev; }
 template <std::size_t N>
-std::string text_of(const char (&field)[N]) {
-  return {field, strnlen(field, N)};
-}
+std::string text_of(const char (&field)[N]) { return {field, strnlen(field, N)}; }
 inline double seconds_since(std::chrono::steady_clock::time_point start) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
-// One port of a record as fields() shows it.
-inline json disk(std::uint32_t unit, const std::string& model = "", const std::string& serial = "",
-                 std::uint32_t info_d = 0) {
+// One port of a record as expect_fields() shows it.
+inline json disk(std::uint32_t unit, std::string model = "", std::string serial = "", std::uint32_t info_d = 0) {
   return {{"bsd_unit", unit}, {"model", model}, {"serial", serial}, {"info_d", info_d}};
 }
 
@@ -116,7 +109,7 @@ inline json drive_ports(json drive) { return json::array({std::move(drive), disk
 
 // Checks the fields of a slot that `expected` names (the driver scan's and drive
 // identification's, as the record holds them), compared at once so a failure shows all.
-inline void expect_fields(std::uint32_t slot, const json& expected, const std::string& context = "") {
+inline void expect_fields(std::uint32_t slot, const json& expected) {
   const sDevice& d = record(slot);
   json sata = json::array();
   for (const sDiskInfo& port : d.sata_disk)
@@ -129,7 +122,7 @@ inline void expect_fields(std::uint32_t slot, const json& expected, const std::s
                  {"TB_GUID_high", d.TB_GUID_high}, {"TB_GUID_low", d.TB_GUID_low}, {"sata", sata}};
   json actual = json::object();
   for (const auto& [key, value] : expected.items()) actual[key] = all.at(key);
-  EXPECT_EQ(actual, expected) << context << " slot " << slot;
+  EXPECT_EQ(actual, expected) << "slot " << slot;
 }
 
 }  // namespace berth::testing
