@@ -141,32 +141,25 @@ TEST(PngSize, ReadsTheIHDRAndRefusesWhatIsNoPNG) {
   EXPECT_FALSE(app::png_file_pixel_size("/nonexistent/image.png"));
 }
 
-class Recorder final : public app::InterfaceObject, public app::Responder {
- public:
+// Its action empties the very menu the item was chosen from, as a rebuild does.
+struct Emptier final : app::InterfaceObject, app::Responder {
   bool set_outlet(std::string_view, const app::InterfaceElement&) override { return false; }
-  bool perform_action(std::string_view selector, app::MenuItem* sender) override {
-    performed.emplace_back(selector);
-    sender->menu()->remove_all_items();  // the action may rebuild the very menu
+  bool perform_action(std::string_view, app::MenuItem* sender) override {
+    sender->menu()->remove_all_items();
     return true;
   }
-  Lines performed;
 };
 
-TEST(Menus, OnlyItemsWithAnActionAreEnabledAndChosen) {
+TEST(Menus, OnlyItemsWithAnActionAreEnabledAndChosenAndAnActionMayEmptyTheMenu) {
   app::Application application;
-  Recorder delegate;
+  Emptier delegate;
   application.set_delegate(&delegate);
   app::Menu menu, other;
-  auto plain = app::MenuItem::create("plain", "", "");
-  auto acting = app::MenuItem::create("acting", "doIt:", "");
+  auto plain = app::MenuItem::create("plain", "", ""), acting = app::MenuItem::create("acting", "doIt:", "");
   for (const auto& item : {plain, app::MenuItem::separator_item(), acting}) menu.add_item(item);
-  EXPECT_FALSE(plain->is_enabled() || menu.items()[1]->is_enabled());
-  EXPECT_FALSE(menu.choose(*plain));
-  EXPECT_FALSE(other.choose(*acting)) << "an item of another menu";
+  EXPECT_FALSE(plain->is_enabled() || menu.items()[1]->is_enabled() || menu.choose(*plain) || other.choose(*acting));
   EXPECT_TRUE(menu.choose(*acting));
-  EXPECT_EQ(delegate.performed, Lines{"doIt:"});
-  EXPECT_EQ(menu.number_of_items(), 0u);
-  EXPECT_EQ(acting->menu(), nullptr);
+  EXPECT_EQ(std::tuple(menu.number_of_items(), acting->menu()), std::tuple(0u, nullptr));
 }
 
 }  // namespace

@@ -141,8 +141,9 @@ AppleEventDescriptor text(std::string_view value) {
   return {kTypeUTF8Text, std::vector<std::uint8_t>(value.begin(), value.end()), {}};
 }
 
-AppleEvent subroutine_call(std::string_view handler, std::vector<AppleEventDescriptor> arguments) {
-  AppleEvent event{kASAppleScriptSuite, kASSubroutineEvent, {}, kAutoGenerateReturnID, kAnyTransactionID, {}};
+AppleEvent subroutine_call(std::string_view handler, std::vector<AppleEventDescriptor> arguments,
+                           std::uint32_t event_id = kASSubroutineEvent) {
+  AppleEvent event{kASAppleScriptSuite, event_id, {}, kAutoGenerateReturnID, kAnyTransactionID, {}};
   event.parameters.emplace_back(keyASSubroutineName, text(handler));
   event.parameters.emplace_back(keyDirectObject, AppleEventDescriptor{kTypeAEList, {}, std::move(arguments)});
   return event;
@@ -183,20 +184,18 @@ TEST(AutostartRunner, LoadsScriptsWithTheirHandlersAndRunsOnlyTheLoginItemHandle
   EXPECT_TRUE(shipped.script != 0 && !shipped.errors) << shipped.errors.value_or("");
   EXPECT_EQ(runner.load_script((dir.path() / "missing.scpt").string()).script, 0u);
   const ScriptLoadResult empty = runner.load_script(dir.write("dialog.scpt", "display dialog \"hi\"\n"));
-  EXPECT_NE(empty.script, 0u);
-  EXPECT_NE(empty.errors.value_or("").find("no handler"), std::string::npos);
+  EXPECT_TRUE(empty.script != 0 && empty.errors.value_or("").find("no handler") != std::string::npos);
 
   const script_handle_t script =
       runner.load_script(dir.write("script.scpt", "on add_vantrel_to_loginitems(p)\nend\non quit_all(p)\nend\n")).script;
   const std::vector<AppleEventDescriptor> program{text("/usr/bin/berthline-utility")};
-  const ScriptExecuteResult unknown = runner.execute(script, subroutine_call("remove_everything", program));
-  EXPECT_FALSE(unknown.has_result);
-  EXPECT_NE(unknown.errors.find("no handler remove_everything"), std::string::npos) << unknown.errors;
-  EXPECT_FALSE(runner.execute(script, subroutine_call("quit_all", program)).has_result);
-  EXPECT_FALSE(runner.execute(script, subroutine_call("add_Vantrel_to_loginitems", {})).has_result);
-  AppleEvent not_a_call = subroutine_call("add_vantrel_to_loginitems", program);
-  not_a_call.event_id = four_char_code("odoc");
-  EXPECT_FALSE(runner.execute(script, not_a_call).has_result);
+  const std::pair<AppleEvent, const char*> refused[] = {
+      {subroutine_call("remove_everything", program), "no handler remove_everything"},
+      {subroutine_call("quit_all", program), "quit_all cannot be performed"},
+      {subroutine_call("add_Vantrel_to_loginitems", {}), "takes one text"},
+      {subroutine_call("add_vantrel_to_loginitems", program, four_char_code("odoc")), "not a subroutine call"}};
+  for (const auto& [event, error] : refused)
+    EXPECT_NE(runner.execute(script, event).errors.find(error), std::string::npos) << error;
   EXPECT_TRUE(runner.outcomes().empty()) << "nothing was performed";
   EXPECT_TRUE(runner.execute(script, subroutine_call("ADD_Vantrel_To_LoginItems", program)).has_result);
   EXPECT_TRUE(fs::exists(dir.path() / "autostart" / kAutostartFileName));
