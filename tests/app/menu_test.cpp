@@ -12,7 +12,6 @@ namespace {
 
 using namespace berth::testing;
 
-const std::string kEjectAll = "[unit_1]' Eject all volumes '@14/5[eject] | Eject all volumes";
 const std::string kQuit = "55500AAA+ Quit Vantrel Berthline Utility";
 
 // The no-dock menu, then a dock of type 10 plugged in with one volume on USB port 2
@@ -25,7 +24,7 @@ TEST(Menu, NoDockLineAndQuitUntilADockAppearsThenTheDocksBlockWithItsTitlesAndTo
   auto docked = SimFixture::from_json(app_machine({DockSpec{.usb = {std::nullopt, 4, std::nullopt}}},
                                                   json::array({json{{"bsd", "disk4"}}, mounted("disk4s2", "Data")})));
   docked.machine().resources().set_default_resource_directory(h.resource_path());
-  EXPECT_EQ(h.open_menu_lines(), (Lines{"3FF+ " + kEjectAll, "|", "4FF+ '      '@14[eject_USB] | Eject all USB volumes",
+  EXPECT_EQ(h.open_menu_lines(), (Lines{"3FF+ [unit_1]' Eject all volumes '@14/5[eject] | Eject all volumes", "|", "4FF+ '      '@14[eject_USB] | Eject all USB volumes",
                                         "100-       port 1 | Eject volumes on USB port 1",
                                         "101+       port 2: Data | Eject volumes on USB port 2",
                                         "102-       port 3 | Eject volumes on USB port 3",
@@ -106,8 +105,6 @@ TEST(ItemPool, ItsLastSlotIsNeverUsedAndARefusalIsLogged) {
   EXPECT_EQ(std::tuple(d._cnt__pool_itemMenu, d._pool_itemMenu[255]), std::tuple(255u, nullptr));
   EXPECT_EQ(h.sim().log().lines(), (Lines{"-[AppDelegate fn_store_menuItem:]: _cnt__pool_itemMenu:255"}));
   EXPECT_EQ(d.fn_store_menuItem(nullptr), app::kStatusError);
-  d.fn_remove_all_menuItems();
-  EXPECT_EQ(d._cnt__pool_itemMenu, 0u);
 }
 
 std::string look(app::Menu& menu, std::int64_t tag) { return runs_text(*menu.item_with_tag(tag)->attributed_title()); }

@@ -20,7 +20,7 @@ std::string text_of(const AppleEventDescriptor* descriptor) {
   return descriptor ? std::string(descriptor->bytes.begin(), descriptor->bytes.end()) : "(none)";
 }
 
-TEST(Startup, LaunchHidesTheDockIconAndLeavesTheStatusItemAndProgressOutletsReady) {
+TEST(Startup, LaunchHidesTheDockIconLeavesTheStatusItemAndProgressOutletsReadyAndTakesItsActions) {
   AppHarness h(app_machine({}));
   const app::AppDelegate& d = h.delegate();
   EXPECT_EQ(h.headless().application().activation_policy(), app::ActivationPolicy::accessory);
@@ -42,6 +42,9 @@ TEST(Startup, LaunchHidesTheDockIconAndLeavesTheStatusItemAndProgressOutletsRead
   ASSERT_TRUE(d._window_Msg && d._tf_Msg && d._pgs_vol_eject && !d.window.expired());
   EXPECT_EQ(std::tuple(d._window_Msg->is_visible(), d._pgs_vol_eject->is_indeterminate(), d._window_Msg->content().size()),
             std::tuple(false, true, 2u));
+  EXPECT_TRUE(h.headless().application().send_action("ibac_func1:", nullptr));
+  EXPECT_EQ(h.sim().log().lines(), (Lines{"-[AppDelegate ibac_func1:]:"})) << "it logs its own name";
+  EXPECT_FALSE(h.headless().application().send_action("ibac_func2:", nullptr));
 }
 
 TEST(Startup, ALaunchWithoutItsInterfaceFileFailsAndSaysWhy) {
@@ -119,13 +122,6 @@ TEST(LoginItem, StopsSilentlyOrWithOneLogLineAndTheApplicationRunsOn) {
     EXPECT_EQ(log, c.log) << c.name;
     EXPECT_EQ(h.open_menu_lines().size(), 2u) << c.name;
   }
-}
-
-TEST(Actions, Func1LogsItsOwnNameAndUnknownSelectorsAreNotPerformed) {
-  AppHarness h(app_machine({}));
-  EXPECT_TRUE(h.headless().application().send_action("ibac_func1:", nullptr));
-  EXPECT_EQ(h.sim().log().lines(), (Lines{"-[AppDelegate ibac_func1:]:"}));
-  EXPECT_FALSE(h.headless().application().send_action("ibac_func2:", nullptr));
 }
 
 TEST(PngSize, ReadsTheIHDRAndRefusesWhatIsNoPNG) {

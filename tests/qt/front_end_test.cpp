@@ -60,12 +60,6 @@ class FrontEndHarness {
     QObject::connect(&alert_watch_, &QTimer::timeout, [this] { answer_alert(); });
     alert_watch_.start();
   }
-  ~FrontEndHarness() {
-    alert_watch_.stop();
-    front_end_.reset();
-    interface_ = {};
-    application_.reset();
-  }
 
   app::Application& application() { return *application_; }
   app::AppDelegate& delegate() { return *delegate_; }
@@ -106,10 +100,6 @@ class FrontEndHarness {
     QTest::mouseMove(&row(*tag), row(*tag).rect().center() - QPoint(2, 0));
     QTest::mouseMove(&row(*tag), row(*tag).rect().center());
   }
-  void click(std::int64_t tag) {
-    point_at(tag);
-    QTest::mouseClick(&row(tag), Qt::LeftButton, {}, row(tag).rect().center());
-  }
   // Runs the event loop until the status item is enabled again (an eject is over).
   bool run_until_idle() { return run_loop_.run_until([this] { return delegate_->statusItem->is_enabled(); }, 5.0); }
 
@@ -131,10 +121,11 @@ class FrontEndHarness {
   sim::SimMachine machine_{sim::demo_machine_file()};
   desktop::DesktopResources resources_{"/usr/bin/berthline-utility", BERTH_APP_RESOURCES_DIR};
   qt::QtRunLoop run_loop_;
+  // Declared in the order that lets each go before what it refers to.
   std::unique_ptr<ScopedServices> installed_;
   std::unique_ptr<app::Application> application_;
-  std::unique_ptr<qt::DesktopFrontEnd> front_end_;
   app::InterfaceLoadResult interface_;
+  std::unique_ptr<qt::DesktopFrontEnd> front_end_;
   app::AppDelegate* delegate_ = nullptr;
   QTimer alert_watch_;
   std::vector<SeenAlert> alerts_;
@@ -177,12 +168,12 @@ TEST(StatusMenuView, TheTrayShowsTheLogoAndOneRowFollowingEachModelItem) {
 // command whose eject sign is the "-w" look.
 TEST(StatusMenuView, OnlyTheGroupCommandUnderThePointerShowsItsHighlightedIcon) {
   const auto point = [](std::optional<std::int64_t> tag) { return [tag](FrontEndHarness& h) { h.point_at(tag); }; };
+  const auto down = [](FrontEndHarness& h) { QTest::keyClick(&h.menu(), Qt::Key_Down); };
   const std::tuple<const char*, std::function<void(FrontEndHarness&)>, std::optional<std::int64_t>> steps[] = {
       {"onto eject all", point(kEjectAll), kEjectAll},   {"onto all eSATA", point(kAllESATA), kAllESATA},
       {"onto a disabled port", point(kUSBPort1), {}},    {"onto all USB", point(kAllUSB), kAllUSB},
       {"out of the menu", point(std::nullopt), {}},      {"onto eject all", point(kEjectAll), kEjectAll},
-      {"the down key", [](FrontEndHarness& h) { QTest::keyClick(&h.menu(), Qt::Key_Down); }, kAllUSB},
-      {"down past port 1, which has no volume", [](FrontEndHarness& h) { QTest::keyClick(&h.menu(), Qt::Key_Down); }, kUSBPort2},
+      {"the down key", down, kAllUSB},                    {"down past port 1, which has no volume", down, kUSBPort2},
       {"closing the menu", [](FrontEndHarness& h) { h.menu().hide(); }, {}},
   };
   const std::pair<std::int64_t, Lines> groups[] = {
@@ -236,7 +227,8 @@ TEST(EjectOnScreen, ProgressWindowAtOnceThenAlertsAsModalBoxesAndTheMenuBack) {
   EXPECT_EQ(h.status_view().tray().contextMenu(), &h.menu());
   ASSERT_TRUE(h.open_menu());
   EXPECT_FALSE(h.row(kUSBPort2).isEnabled()) << "the menu opens again with the new state";
-  h.click(app::kQuitTag);
+  h.point_at(app::kQuitTag);
+  QTest::mouseClick(&h.row(app::kQuitTag), Qt::LeftButton, {}, h.row(app::kQuitTag).rect().center());
   EXPECT_TRUE(h.application().is_terminated());
   EXPECT_FALSE(h.status_view().tray().isVisible());
 }

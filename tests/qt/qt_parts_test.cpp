@@ -61,8 +61,7 @@ TEST(TitleLayout, ImagesStandOnTheBaselineAndTextIsRaisedByItsOffsetInItsOwnFont
   title.append(app::AttributedString::with_attachment(image("eject", 20)));
   const TitleLayout layout = lay_out_title(title, QFont("DejaVu Sans"));
 
-  ASSERT_EQ(layout.images.size(), 2u);
-  ASSERT_EQ(layout.texts.size(), 1u);
+  ASSERT_EQ(std::tuple(layout.images.size(), layout.texts.size()), std::tuple(2u, 1u));
   EXPECT_EQ(layout.images[0].rect, QRect(0, layout.baseline - 21, 21, 21)) << "the badge at its scaled size, not 60";
   const PlacedText& text = layout.texts[0];
   EXPECT_EQ(text.font.pixelSize(), 14);
@@ -117,8 +116,7 @@ int answer(const app::Alert& alert, const std::function<void(QMessageBox&)>& act
   QTimer::singleShot(50, [&act] {
     if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) act(*box);
   });
-  AlertBoxes boxes;
-  return boxes.respond(alert);
+  return AlertBoxes().respond(alert);
 }
 
 // A volume name is never read as markup; the box has its icon and the alert's button,
@@ -172,9 +170,8 @@ TEST(Program, WithoutDisplayOrTraySaysSoAndPrintsTheMenuAndABadCommandLineIsStat
     EXPECT_EQ(run.exit_status, c.status) << c.args[0] << ": " << run.err;
     EXPECT_NE(run.err.find(c.err), std::string::npos) << run.err;
     EXPECT_NE(run.out.find(c.out), std::string::npos) << run.out;
-    if (c.args[0] == "--demo") {
-      EXPECT_EQ(run.out, testing::run_berthctl({"menu"}).out) << "exactly as berthctl prints it";
-    }
+    if (c.args[0] != "--demo") continue;
+    EXPECT_EQ(run.out, testing::run_berthctl({"menu"}).out) << "exactly as berthctl prints it";
   }
 }
 
