@@ -17,9 +17,7 @@ namespace berth::desktop {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::read_file;
-using testing::TempDir;
-using testing::write_file;
+using namespace berth::testing;
 
 // A sysfs tree in which the block device holding `file` has the given removable flag
 // on its whole disk (the partition's own directory has none, as on a real system).

@@ -56,9 +56,8 @@ class FrontEndHarness {
     interface_ = app::NSApplicationLaunch(*application_, app::make_interface_object);
     if (!interface_.loaded) throw std::runtime_error("the application did not launch: " + interface_.error);
     delegate_ = dynamic_cast<app::AppDelegate*>(interface_.loaded->application_delegate);
-    alert_watch_.setInterval(20);
-    QObject::connect(&alert_watch_, &QTimer::timeout, [this] { answer_alert(); });
-    alert_watch_.start();
+    alert_watch_.callOnTimeout([this] { answer_alert(); });
+    alert_watch_.start(20);
   }
 
   app::Application& application() { return *application_; }

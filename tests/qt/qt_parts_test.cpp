@@ -25,7 +25,6 @@
 
 namespace berth::qt {
 namespace {
-using testing::CommandResult;
 
 TEST(QtRunLoop, TimersFireNoSoonerThanAskedAndOnceAndTasksRunInOrderAtTheNextTurn) {
   QtRunLoop loop;
@@ -165,8 +164,7 @@ TEST(Program, WithoutDisplayOrTraySaysSoAndPrintsTheMenuAndABadCommandLineIsStat
       {{"--help"}, "QT_QPA_PLATFORM", 0, "", ""},
   };
   for (const auto& c : cases) {
-    const CommandResult run = testing::run_program(BERTHLINE_UTILITY_PATH, c.args,
-                                                   {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", c.extra});
+    const auto run = testing::run_program(BERTHLINE_UTILITY_PATH, c.args, {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", c.extra});
     EXPECT_EQ(run.exit_status, c.status) << c.args[0] << ": " << run.err;
     EXPECT_NE(run.err.find(c.err), std::string::npos) << run.err;
     EXPECT_NE(run.out.find(c.out), std::string::npos) << run.out;
