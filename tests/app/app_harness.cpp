@@ -104,8 +104,6 @@ AppHarness::AppHarness(const std::string& machine_json, const std::function<void
   headless_->application().set_alert_responder(this);
 }
 
-AppHarness::~AppHarness() = default;
-
 std::string AppHarness::state() {
   const bool enabled = delegate().statusItem->is_enabled(), visible = delegate()._window_Msg->is_visible(),
              animating = delegate()._pgs_vol_eject->is_animating();

@@ -50,7 +50,6 @@ class ResourceDir : public TempDir {
 class AppHarness final : app::AlertResponder {
  public:
   explicit AppHarness(const std::string& machine_json, const std::function<void(ResourceDir&)>& adjust = {});
-  ~AppHarness();
 
   SimFixture& sim() { return sim_; }
   const std::filesystem::path& resource_path() const { return resources_.path(); }

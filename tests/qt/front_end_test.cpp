@@ -56,15 +56,8 @@ class FrontEndHarness {
     interface_ = app::NSApplicationLaunch(*application_, app::make_interface_object);
     if (!interface_.loaded) throw std::runtime_error("the application did not launch: " + interface_.error);
     delegate_ = dynamic_cast<app::AppDelegate*>(interface_.loaded->application_delegate);
-    alert_watch_.setInterval(20);
-    QObject::connect(&alert_watch_, &QTimer::timeout, [this] { answer_alert(); });
-    alert_watch_.start();
-  }
-  ~FrontEndHarness() {
-    alert_watch_.stop();
-    front_end_.reset();
-    interface_ = {};
-    application_.reset();
+    alert_watch_.callOnTimeout([this] { answer_alert(); });
+    alert_watch_.start(20);
   }
 
   app::Application& application() { return *application_; }
@@ -106,10 +99,6 @@ class FrontEndHarness {
     QTest::mouseMove(&row(*tag), row(*tag).rect().center() - QPoint(2, 0));
     QTest::mouseMove(&row(*tag), row(*tag).rect().center());
   }
-  void click(std::int64_t tag) {
-    point_at(tag);
-    QTest::mouseClick(&row(tag), Qt::LeftButton, {}, row(tag).rect().center());
-  }
   // Runs the event loop until the status item is enabled again (an eject is over).
   bool run_until_idle() { return run_loop_.run_until([this] { return delegate_->statusItem->is_enabled(); }, 5.0); }
 
@@ -131,10 +120,11 @@ class FrontEndHarness {
   sim::SimMachine machine_{sim::demo_machine_file()};
   desktop::DesktopResources resources_{"/usr/bin/berthline-utility", BERTH_APP_RESOURCES_DIR};
   qt::QtRunLoop run_loop_;
+  // Declared in the order that lets each go before what it refers to.
   std::unique_ptr<ScopedServices> installed_;
   std::unique_ptr<app::Application> application_;
-  std::unique_ptr<qt::DesktopFrontEnd> front_end_;
   app::InterfaceLoadResult interface_;
+  std::unique_ptr<qt::DesktopFrontEnd> front_end_;
   app::AppDelegate* delegate_ = nullptr;
   QTimer alert_watch_;
   std::vector<SeenAlert> alerts_;
@@ -177,11 +167,12 @@ TEST(StatusMenuView, TheTrayShowsTheLogoAndOneRowFollowingEachModelItem) {
 // command whose eject sign is the "-w" look.
 TEST(StatusMenuView, OnlyTheGroupCommandUnderThePointerShowsItsHighlightedIcon) {
   const auto point = [](std::optional<std::int64_t> tag) { return [tag](FrontEndHarness& h) { h.point_at(tag); }; };
+  const auto down = [](FrontEndHarness& h) { QTest::keyClick(&h.menu(), Qt::Key_Down); };
   const std::tuple<const char*, std::function<void(FrontEndHarness&)>, std::optional<std::int64_t>> steps[] = {
       {"onto eject all", point(kEjectAll), kEjectAll},   {"onto all eSATA", point(kAllESATA), kAllESATA},
       {"onto a disabled port", point(kUSBPort1), {}},    {"onto all USB", point(kAllUSB), kAllUSB},
       {"out of the menu", point(std::nullopt), {}},      {"onto eject all", point(kEjectAll), kEjectAll},
-      {"the down key", [](FrontEndHarness& h) { QTest::keyClick(&h.menu(), Qt::Key_Down); }, kAllUSB},
+      {"the down key", down, kAllUSB},                    {"down past port 1, which has no volume", down, kUSBPort2},
       {"closing the menu", [](FrontEndHarness& h) { h.menu().hide(); }, {}},
   };
   const std::pair<std::int64_t, Lines> groups[] = {
@@ -202,12 +193,14 @@ TEST(StatusMenuView, OnlyTheGroupCommandUnderThePointerShowsItsHighlightedIcon) 
   EXPECT_FALSE(h.model_menu().is_open());
 }
 
-// On the demo machine, eject all unmounts Travel, the workspace refuses Archive.
+// On the demo machine, eject all (chosen with the keyboard) unmounts Travel, the
+// workspace refuses Archive; a click on Quit then ends the application.
 TEST(EjectOnScreen, ProgressWindowAtOnceThenAlertsAsModalBoxesAndTheMenuBack) {
   FrontEndHarness h;
   ASSERT_TRUE(h.open_menu());
   const double chosen_at = h.now();
-  h.click(kEjectAll);
+  h.point_at(kEjectAll);
+  QTest::keyClick(&h.menu(), Qt::Key_Return);
   EXPECT_FALSE(h.menu().isVisible());
   EXPECT_EQ(h.status_view().tray().contextMenu(), nullptr) << "no menu while the status item is disabled";
   EXPECT_FALSE(h.open_menu());
@@ -223,6 +216,7 @@ TEST(EjectOnScreen, ProgressWindowAtOnceThenAlertsAsModalBoxesAndTheMenuBack) {
   EXPECT_TRUE(h.alerts().empty());
 
   ASSERT_TRUE(h.run_until_idle());
+  EXPECT_EQ(h.unmounted(), Lines{"/Volumes/Travel"});
   ASSERT_EQ(h.alerts().size(), 2u);
   EXPECT_EQ(h.alerts()[0].shown, "Vantrel Berthline Utility: Failed to eject volume:Archive [Confirm] (window up)");
   EXPECT_EQ(h.alerts()[1].shown, "Vantrel Berthline Utility: Device eject failed. [Confirm] (window hidden)");
@@ -232,20 +226,8 @@ TEST(EjectOnScreen, ProgressWindowAtOnceThenAlertsAsModalBoxesAndTheMenuBack) {
   EXPECT_EQ(h.status_view().tray().contextMenu(), &h.menu());
   ASSERT_TRUE(h.open_menu());
   EXPECT_FALSE(h.row(kUSBPort2).isEnabled()) << "the menu opens again with the new state";
-}
-
-TEST(EjectOnScreen, TheKeyboardChoosesAPortAndAClickOnQuitEndsTheApplication) {
-  FrontEndHarness h;
-  ASSERT_TRUE(h.open_menu());
-  h.point_at(kEjectAll);
-  QTest::keyClick(&h.menu(), Qt::Key_Down);
-  QTest::keyClick(&h.menu(), Qt::Key_Down);  // USB port 1 has no volume: skipped
-  ASSERT_EQ(h.model_menu().highlighted_item(), &h.item(kUSBPort2));
-  QTest::keyClick(&h.menu(), Qt::Key_Return);
-  ASSERT_TRUE(h.run_until_idle());
-  EXPECT_EQ(h.unmounted(), Lines{"/Volumes/Travel"});
-  ASSERT_TRUE(h.open_menu());
-  h.click(app::kQuitTag);
+  h.point_at(app::kQuitTag);
+  QTest::mouseClick(&h.row(app::kQuitTag), Qt::LeftButton, {}, h.row(app::kQuitTag).rect().center());
   EXPECT_TRUE(h.application().is_terminated());
   EXPECT_FALSE(h.status_view().tray().isVisible());
 }
