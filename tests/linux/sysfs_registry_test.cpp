@@ -37,7 +37,6 @@ constexpr std::uint32_t kTbBridge = 0x80861547, kBridgeClass = 0x060400;
 // an unprivileged reader gets), Thunderbolt devices under their NHI's domainN, libata
 // ports, USB root hubs with peer links between their USB 2 and 3 ports, disks under SCSI.
 struct SysfsTree : TempDir {
-  void write(const fs::path& file, const std::string& text) const { write_file(file, text); }
   void link(const fs::path& link, const fs::path& target) const {  // relative, as the kernel's are
     fs::create_directories(link.parent_path());
     fs::create_symlink(target.lexically_relative(link.parent_path()), link);
@@ -45,16 +44,14 @@ struct SysfsTree : TempDir {
   // A function below parent's directory (pci0000:00 when empty); a bridge when secondary >= 0.
   fs::path pci(const fs::path& parent, unsigned bus, unsigned device, std::uint32_t vendor_device,
                std::uint32_t class_code, int secondary = -1, std::uint32_t subsystem = 0) const {
-    std::string config(64, '\0');
-    const auto put = [&](std::size_t at, std::uint32_t value) {
-      for (int i = 0; i < 4; ++i) config[at + i] = static_cast<char>(value >> (8 * i));
-    };
     const bool is_bridge = secondary >= 0;
-    put(0x00, std::rotl(vendor_device, 16));                                   // vendor and device ID
-    put(0x08, class_code << 8);                                                // revision 0, class code
-    put(0x0C, is_bridge ? 1u << 16 : 0);                                       // header type
-    put(0x18, is_bridge ? 0xFF0000 | static_cast<unsigned>(secondary) << 8 : 0);  // secondary, subordinate bus
-    put(0x2C, is_bridge ? 0 : std::rotl(subsystem, 16));                       // subsystem vendor and ID
+    std::string config(64, '\0');
+    // Little-endian: IDs, revision 0 and class code, header type, bridge buses, subsystem IDs.
+    for (const auto& [at, value] : {std::pair{0x00, std::rotl(vendor_device, 16)}, {0x08, class_code << 8},
+                                    {0x0C, is_bridge ? 1u << 16 : 0u},
+                                    {0x18, is_bridge ? 0xFF0000u | static_cast<unsigned>(secondary) << 8 : 0u},
+                                    {0x2C, is_bridge ? 0u : std::rotl(subsystem, 16)}})
+      for (int i = 0; i < 4; ++i) config[at + i] = static_cast<char>(value >> (8 * i));
     const std::string address = format("0000:%02x:%02x.0", bus, device);
     const fs::path dir = (parent.empty() ? path() / "devices/pci0000:00" : parent) / address;
     write(dir / "config", config);
@@ -134,10 +131,9 @@ Dock add_dock(SysfsTree& t, const fs::path& below, unsigned bus, unsigned type, 
   const auto up = bridge(t, below, bus, 0, bus + 1);
   const auto usb = t.pci(bridge(t, up, bus + 1, 0, bus + 2), bus + 2, 0, 0x1B731100, 0x0C0330, -1, 0x1B731100);
   Dock dock{root_hub(t, usb, usb_bus, 480), root_hub(t, usb, usb_bus + 1, 5000), {}, {}};
-  for (unsigned p = 1; p <= 4; ++p) {
-    t.link(hub_port(dock.usb2, p) / "peer", hub_port(dock.usb3, p));
-    t.link(hub_port(dock.usb3, p) / "peer", hub_port(dock.usb2, p));
-  }
+  for (unsigned p = 1; p <= 4; ++p)
+    t.link(hub_port(dock.usb2, p) / "peer", hub_port(dock.usb3, p)),
+        t.link(hub_port(dock.usb3, p) / "peer", hub_port(dock.usb2, p));
   if (type == 10)
     dock.sata = t.pci(bridge(t, up, bus + 1, 1, bus + 3), bus + 3, 0, 0x1B210612, 0x010601, -1, 0x1AB61060);
   dock.chain = bridge(t, up, bus + 1, 2, bus + 4);
@@ -246,10 +242,7 @@ const Case kCases[] = {
      [](SysfsTree& t) { fifo_instead_of(host_with_dock(t).port_a / "0000:15:00.0/0000:16:00.0/0000:17:00.0/config"); },
      {kSmall}, "0000:17:00.0: config cannot be read; its identity comes from its attribute"},
     {"two docks at the same depth",
-     [](SysfsTree& t) {
-       const Host host = host_with_dock(t);
-       small_dock(t, host, host.port_b, host.bus_b, "3");
-     },
+     [](SysfsTree& t) { const Host host = host_with_dock(t); small_dock(t, host, host.port_b, host.bus_b, "3"); },
      {}, "depth 1: authorized devices 0-1 0-3, PCI upstream bridges 0000:15:00.0 0000:45:00.0: no single pair"},
     {"a unique_id that is not a UID",
      [](SysfsTree& t) {

@@ -5,7 +5,9 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <set>
 
 #include "cli/cli_context.h"
@@ -32,28 +34,6 @@ json zeroed(const json& flash = json::object(), const json& changes = json::obje
 Bytes erased_after(Bytes image) {
   image.resize(kFlashSize, 0xFF);
   return image;
-}
-
-// Chosen sectors get what a whole program puts there (three sectors and six bytes: the
-// last word has two bytes of the image and two of 0xFF), and nothing else changes.
-TEST(WholeFlash, ChosenSectorsGetWhatAWholeProgramPutsThere) {
-  const auto image = pattern_bytes(3 * kFlashSectorSize + 6, 4);
-  const Bytes whole = erased_after(image);
-  RegctlBench bench(zeroed());
-  FlashSectors chosen;
-  Bytes want(kFlashSize, 0x00);
-  for (const std::uint32_t sector : {1, 3, 100}) {
-    chosen.set(sector);
-    std::copy_n(whole.begin() + sector * kFlashSectorSize, kFlashSectorSize, want.begin() + sector * kFlashSectorSize);
-  }
-  std::vector<std::uint32_t> announced;
-  ASSERT_TRUE(program_9182_spi_flash_sectors(bench.connect, bench.dev(), image, chosen,
-                                             [&](std::uint32_t sector) { announced.push_back(sector); }));
-  EXPECT_EQ(announced, (std::vector<std::uint32_t>{1, 3, 100}));
-  EXPECT_TRUE(bench.flash_bytes() == want);
-  // The words of the file and no more: the erased rest is not programmed.
-  EXPECT_EQ(bench.flash().counts().bytes_programmed, kFlashSectorSize + 8);
-  EXPECT_EQ(bench.console().err(), "");
 }
 
 // Sound behaviour: a flash whose programming is not known is refused before any erase
@@ -121,6 +101,24 @@ TEST(FlashEntryPoints, ADumpReplacesAnOldOneButNeverWritesThroughALinkAnotherNam
                               " is taken; the dump goes to " + used + "\n";
     EXPECT_TRUE(bench.console().err().starts_with((reason.empty() ? "" : taken) + "[")) << bench.console().err();
   }
+}
+
+// A persisted image is replaced whole, not rewritten in place: a reader holding the old
+// file still reads the old bytes whole, and no temporary file is left beside it.
+TEST(FlashModel, APersistedImageIsReplacedWholeNotRewrittenInPlace) {
+  TempDir dir;
+  const auto old_image = pattern_bytes(kFlashSize, 31);
+  write_bytes(dir / "flash.bin", old_image);
+  std::ifstream reader(dir / "flash.bin", std::ios::binary);
+  {
+    RegctlBench bench(dock_controller({{"flash", {{"image", (dir / "flash.bin").string()}, {"persist", true}}}}));
+    ASSERT_TRUE(sector_erase_4KB_9182_spi_flash(bench.connect, bench.dev(), 0));
+  }
+  Bytes new_image = old_image;
+  std::fill_n(new_image.begin(), kFlashSectorSize, 0xFF);
+  EXPECT_TRUE(Bytes(std::istreambuf_iterator<char>(reader), {}) == old_image);
+  EXPECT_TRUE(read_bytes(dir / "flash.bin") == new_image);
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), {}), 1);
 }
 
 // The fixed input files are shared by every process, so all that uses them runs in this
@@ -214,7 +212,7 @@ TEST(FlashFaults, EveryFailingCallOfAWholeFlashProgramEndsClearly) {
 }
 
 // berthctl's flash program refuses an image that cannot be meant before any erase; a
-// failure part-way says that the flash was changed.
+// failure says whether the flash was changed: not by an unknown flash, by one part-way.
 TEST(FlashGuard, RefusalsLeaveTheFlashAloneAndAFailureSaysItChanged) {
   TempDir dir;
   const std::string path = (dir / "image.bin").string();
@@ -235,20 +233,25 @@ TEST(FlashGuard, RefusalsLeaveTheFlashAloneAndAFailureSaysItChanged) {
     EXPECT_TRUE(bench.flash_bytes() == before);
   }
   write_bytes(path, pattern_bytes(0x100, 5));
-  RegctlBench bench(dock_controller({{"faults", fail_call_after_setup(5000)}}));
-  EXPECT_EQ(cli::flash_program({"--file", path, "--json"}, false), 1);
-  EXPECT_NE(bench.console().out().find("\"flash_changed\":true"), std::string::npos);
-  EXPECT_TRUE(bench.console().err().ends_with("program it again\n"));
+  for (const auto& [service, changed] : {std::pair{zeroed({{"id", "0x00134020"}}), false},
+                                         {dock_controller({{"faults", fail_call_after_setup(5000)}}), true}}) {
+    RegctlBench bench(service);
+    EXPECT_EQ(cli::flash_program({"--file", path, "--json"}, false), 1);
+    EXPECT_NE(bench.console().out().find(changed ? "\"flash_changed\":true" : "\"flash_changed\":false"),
+              std::string::npos) << bench.console().out();
+    EXPECT_TRUE(bench.console().err().ends_with(changed ? "program it again\n" : "the flash is left untouched\n"));
+  }
 }
 
 // Most of an image is erased space and most of a reprogrammed flash is unchanged. A
 // whole program reads back every byte (two calls a byte) after its erases and programs;
 // words that are all ones need no program into an erased sector. --only-changed erases
-// and programs only the sectors that differ, past the file's end too, and reads none twice.
+// and programs only the sectors that differ, past the file's end too, and reads none
+// twice; the file ends inside its last word, which gets 0xFF after the file's two bytes.
 TEST(FlashProgram, ErasedSpaceAndUnchangedSectorsCostNoProgramAndNoSecondRead) {
-  Bytes image(6 * kFlashSectorSize, 0xFF);
+  Bytes image(5 * kFlashSectorSize, 0xFF);
   const auto sector = pattern_bytes(kFlashSectorSize - 2, 9);
-  std::copy(sector.begin(), sector.end(), image.begin() + 5 * kFlashSectorSize);
+  image.insert(image.end(), sector.begin(), sector.end());
   TempDir dir;
   const std::string path = dir.write("image.bin", std::string(image.begin(), image.end()));
   RegctlBench bench;
