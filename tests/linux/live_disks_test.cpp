@@ -47,18 +47,15 @@ bool wait_until(Ready ready, int tries = 200) {
 
 // Mounts through UDisks once it has seen the file system; where, or "" when it would not.
 std::string mount(const std::string& device) {
-  std::string said;
-  wait_until([&] {
-    said = run("/bin/sh", {"-c", "udisksctl mount --no-user-interaction -b \"$0\" 2>&1", device});
-    return said.starts_with("Mounted ");
-  });
-  const std::size_t at = said.find(" at ");  // "Mounted /dev/loop3p1 at /media/root/Travel"
-  return said.starts_with("Mounted ") ? said.substr(at + 4, said.find_last_not_of('\n') - at - 3) : "";
+  const std::string command = "udisksctl mount --no-user-interaction -b \"$0\" 2>&1";
+  std::string said;  // "Mounted /dev/loop3p1 at /media/root/Travel"
+  if (!wait_until([&] { return (said = run("/bin/sh", {"-c", command, device})).starts_with("Mounted "); })) return "";
+  const std::size_t at = said.find(" at ");
+  return said.substr(at + 4, said.find_last_not_of('\n') - at - 3);
 }
 
 bool is_mounted(const std::string& path) {
-  const auto mounts = read_mount_table();
-  return std::any_of(mounts.begin(), mounts.end(), [&](const Mount& mount) { return mount.target == path; });
+  return std::ranges::any_of(read_mount_table(), [&](const Mount& mount) { return mount.target == path; });
 }
 
 // A 64 MiB image with ext4 file systems carrying the labels: one on the whole disk for one

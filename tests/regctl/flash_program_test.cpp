@@ -58,17 +58,6 @@ TEST(WholeFlash, AnUnknownFlashIsRefusedBeforeAnyEraseAndAProtectingOneIsProgram
   EXPECT_EQ(bench.flash().violations().total(), 0u);
 }
 
-TEST(FlashEntryPoints, NoServiceIsRefusedWithoutOpeningAndAConnectionThatCannotOpenIsErr2) {
-  RegctlBench bench(driver_machine({dock_controller(), dock_controller({{"open_status", "0xE00002C5"}})}));
-  sDevice record{};
-  EXPECT_EQ((std::vector{spi_flash_dump(&record), spi_flash_program_flash(&record), spi_flash_dump(nullptr)}),
-            std::vector(3, kIOReturnBadArgument));
-  EXPECT_EQ(bench.driver().connections_opened(), 1u);
-  record.service = bench.driver().service_handle(1);
-  EXPECT_EQ((std::vector{spi_flash_dump(&record), spi_flash_program_flash(&record)}), std::vector(2, kIOReturnError));
-  EXPECT_EQ(bench.console().err(), "spi_flash_dump Err2\nspi_flash_program_flash Err2\n");
-}
-
 // Sound behaviour: /tmp is shared, so the dump never writes through a name that someone
 // else may have planted there, nor may such a name block dumps for good: the dump goes
 // to a private file beside it, named on standard error. An old dump of ours is replaced.

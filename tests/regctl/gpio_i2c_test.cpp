@@ -200,21 +200,25 @@ TEST(SataLed, EntryPointsSwitchAndBlinkAnLedThatThenComesBackAsItWas) {
   EXPECT_EQ(bench.console().err(), "");
 }
 
-TEST(SataLed, RefusalsOpenNothingAndFailuresHaveTheirLines) {
-  RegctlBench bench(driver_machine({leds_dark({{"faults", {{"fail_selector", 7}}}}),
-                                             leds_dark({{"open_status", "0xE00002C5"}})}));
+// The LED and flash entry points refuse a port of 2, no record or no service without
+// opening anything, and name a service that cannot be opened (Err2).
+TEST(EntryPoints, RefusalsOpenNothingAndFailuresHaveTheirLines) {
+  RegctlBench bench(
+      driver_machine({leds_dark({{"faults", {{"fail_selector", 7}}}}), leds_dark({{"open_status", "0xE00002C5"}})}));
   bench.console().clear();
   sDevice unopenable{};
-  // A port of 2, no record, no service.
   EXPECT_EQ((std::vector{sata_status_LED_on(bench.dev(), 2), sata_status_LED_off(nullptr, 0),
-                         sata_status_LED_blink(&unopenable, 0, true)}), std::vector(3, kIOReturnBadArgument));
+                         sata_status_LED_blink(&unopenable, 0, true), spi_flash_dump(&unopenable),
+                         spi_flash_program_flash(&unopenable), spi_flash_dump(nullptr)}),
+            std::vector(6, kIOReturnBadArgument));
   EXPECT_EQ(bench.driver().connections_opened(), 1u);  // the bench's own
   unopenable.service = bench.driver().service_handle(1);
   EXPECT_EQ((std::vector{sata_status_LED_on(&unopenable, 0), sata_status_LED_blink(&unopenable, 0, true),
+                         spi_flash_dump(&unopenable), spi_flash_program_flash(&unopenable),
                          sata_status_LED_on(bench.dev(), 1), sata_status_LED_off(bench.dev(), 1),
-                         sata_status_LED_blink(bench.dev(), 1, true)}), std::vector(5, kIOReturnError));
+                         sata_status_LED_blink(bench.dev(), 1, true)}), std::vector(7, kIOReturnError));
   EXPECT_EQ(bench.console().err(),
-            "sata_status_LED_on Err2\nsata_status_LED_blink Err2\n"
+            "sata_status_LED_on Err2\nsata_status_LED_blink Err2\nspi_flash_dump Err2\nspi_flash_program_flash Err2\n"
             "light_sata_status_LED err\nsata_status_LED_on Err1\ndark_sata_status_LED err\nsata_status_LED_off Err1\n"
             "blink_sata_status_LED err\n");
   EXPECT_EQ(bench.driver().open_connections(), 1u);
