@@ -64,10 +64,7 @@ bool is_mounted(const std::string& path) {
 void write_image(const fs::path& image, const std::vector<std::string>& labels) {
   write_file(image, "");
   fs::resize_file(image, 64u << 20);
-  if (labels.size() == 1) {
-    run("/usr/sbin/mkfs.ext4", {"-q", "-F", "-L", labels[0], image});
-    return;
-  }
+  if (labels.size() == 1) return void(run("/usr/sbin/mkfs.ext4", {"-q", "-F", "-L", labels[0], image}));
   std::string table = "label: dos\n";
   for (std::size_t i = 0; i < labels.size(); ++i)
     table += format("start=%ju, size=%ju\n", kFirstSector + i * kPartitionSectors, kPartitionSectors);

@@ -211,23 +211,19 @@ const std::string kSmall = "3d0006:15 usb 4 255 255 255";
 
 const Case kCases[] = {
     {"the larger dock with USB, optical and eSATA disks", [](SysfsTree& t) { larger_dock_machine(t); }, {kLarger}, ""},
-    {"two docks of different types on two hosts",
-     [](SysfsTree& t) {
-       host_with_dock(t);
-       const Host second = add_host(t, 1, 2, 0x85);
-       const Dock big = add_dock(t, second.port_b, second.bus_b, 10, 9);
-       thunderbolt_device(t, second.nhi, 1, "3", 1, dock_unique_id(10, 0xB16));
-       disk(t, ata_port(t, big.sata, 5, 1), "sdf");
-     },
-     {kSmall, "3d000a:b16 usb 255 255 255 255 sata 5 255 255 255"}, ""},
-    {"a dock behind a dock",
+    {"docks of different types on two hosts, one behind another",
      [](SysfsTree& t) {
        const Host host = add_host(t, 0, 1, 0x05);
        const Dock first = add_dock(t, host.port_a, host.bus_a, 10, 3);
        thunderbolt_device(t, host.nhi, 0, "1", 1, dock_unique_id(10, 0xA));
        small_dock(t, host, first.chain, host.bus_a + 4, "301");
+       const Host second = add_host(t, 1, 2, 0x85);
+       const Dock big = add_dock(t, second.port_b, second.bus_b, 10, 9);
+       thunderbolt_device(t, second.nhi, 1, "3", 1, dock_unique_id(10, 0xB16));
+       disk(t, ata_port(t, big.sata, 5, 1), "sdf");
      },
-     {"3d000a:a usb 255 255 255 255 sata 255 255 255 255", "3d0006:19 usb 4 255 255 255"}, ""},
+     {"3d000a:a usb 255 255 255 255 sata 255 255 255 255", "3d0006:19 usb 4 255 255 255",
+      "3d000a:b16 usb 255 255 255 255 sata 5 255 255 255"}, ""},
     {"a machine without Thunderbolt",
      [](SysfsTree& t) {
        const auto port = t.pci({}, 0, 0x1C, 0x8086A110, kBridgeClass, 2);

@@ -15,9 +15,7 @@ using Log = std::vector<std::string>;
 
 // The I2C globals are process-wide; every test starts from their initial values.
 struct Gpio : ::testing::Test {
-  static void reset() { started = glo_i2c_scl_timeout = false, glo_i2c_spd = 0; }
-  Gpio() { reset(); }
-  ~Gpio() override { reset(); }
+  Gpio() { started = glo_i2c_scl_timeout = false, glo_i2c_spd = 0; }
 };
 
 const sim::SimI2cDevice& device(RegctlBench& bench) { return bench.controller().gpio().i2c_devices().at(0); }

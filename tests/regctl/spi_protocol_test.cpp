@@ -5,6 +5,7 @@
 #include <fstream>
 #include <functional>
 #include <optional>
+#include <utility>
 
 #include "tests/regctl/regctl_bench.h"
 
@@ -166,9 +167,10 @@ Calls calls_of(RegctlBench& bench) {
   return calls;
 }
 
-// Every wrapper's selector, input scalars (32-bit values zero-extended) and
-// structures, with the outputs stored whatever the status.
-TEST(SelectorWrappers, PassTheirArgumentsAndStoreTheOutputsWhateverTheStatus) {
+// Every wrapper's selector, input scalars (32-bit values zero-extended) and structures,
+// with the outputs stored whatever the status. A refused open sends nothing; a failing
+// selector 0 leaves the connection open for the caller, and closing sends no selector 1.
+TEST(Connection, WrappersPassTheirArgumentsAndAFailedOpenIsLeftToTheCaller) {
   RegctlBench bench;
   bench.driver().record_calls(true);
   std::uint32_t v[8]{};
@@ -196,29 +198,20 @@ TEST(SelectorWrappers, PassTheirArgumentsAndStoreTheOutputsWhateverTheStatus) {
                                     {6, {2, 3}, 0}, {2, {15}, 16}, {3, {154, 863}, 0}, {5, {}, 16}, {16, {}, 16},
                                     {1, {}, 0}}));
   EXPECT_EQ(bench.driver().delayed(0), 250u);
-  RegctlBench failing(dock_controller({{"faults", {{"fail_selector", {9, 10}}}}}));
+  RegctlBench failing(dock_controller({{"faults", {{"fail_selector", {0, 9, 10}}}}}));
   std::uint32_t u[5] = {0xAAAA, 0xBBBB, 1, 2, 3};
   EXPECT_EQ(My_get_vid_did(failing.connect, &u[0], &u[1]), kIOReturnError);
   EXPECT_EQ(My_get_bus_dev_fun_num(failing.connect, &u[2], &u[3], &u[4]), kIOReturnError);
   EXPECT_EQ(std::vector(u, u + 5), (std::vector<std::uint32_t>(5, 0)));
-}
-
-// A refused open sends nothing; a failing selector 0 leaves the connection open for the
-// caller, and closing sends no selector 1. The launcher opens the sibling application.
-TEST(Connection, AFailingOpenSendsNothingAndAFailingSelector0LeavesItOpenForTheCaller) {
+  EXPECT_EQ(failing.driver().open_connections(), 1u);  // the failed open of the bench
+  failing.driver().record_calls(true);
+  MyUserClientCloseExample(std::exchange(failing.connect, 0));
+  EXPECT_EQ(failing.driver().open_connections(), 0u);
+  EXPECT_TRUE(failing.driver().calls().empty());
   RegctlBench refused(dock_controller({{"open_status", "0xE00002C5"}}));
   EXPECT_EQ(refused.connect + refused.driver().call_count(0), 0u);
-  RegctlBench bench(dock_controller({{"faults", {{"fail_selector", 0}}}}));
-  io_connect_t connect = 0;
-  EXPECT_EQ(MyUserClientOpenExample(bench.driver().service_handle(0), &connect), kIOReturnError);
-  ASSERT_NE(connect, 0u);
-  EXPECT_EQ(bench.driver().open_connections(), 2u);
-  bench.driver().record_calls(true);
-  MyUserClientCloseExample(connect);
-  EXPECT_EQ(bench.driver().open_connections(), 1u);
-  EXPECT_TRUE(bench.driver().calls().empty());
-  MyLaunchConsoleApp();
-  EXPECT_EQ(bench.machine().launcher().opened(), std::vector<std::string>{"/Applications/KESTRELVIEW"});
+  MyLaunchConsoleApp();  // the launcher opens the sibling application
+  EXPECT_EQ(refused.machine().launcher().opened(), std::vector<std::string>{"/Applications/KESTRELVIEW"});
 }
 
 // The selector-4 exchange by the property list and the starting state. Only a token with
