@@ -2,6 +2,8 @@
 // block: open-drain lines, an I2C device on pins 3 (clock) and 4 (data), LEDs on 0 and 5.
 #include <gtest/gtest.h>
 
+#include <cctype>
+
 #include "lib/regctl/gpio_i2c.h"
 #include "lib/regctl/sata_led.h"
 #include "tests/regctl/regctl_bench.h"
@@ -20,12 +22,13 @@ struct Gpio : ::testing::Test {
 
 const sim::SimI2cDevice& device(RegctlBench& bench) { return bench.controller().gpio().i2c_devices().at(0); }
 
-// The register accesses of the pin operations: written back, a register keeps only bits
-// 0 to 5, and only pins 3 and 4 change. A failed register call does not stop them; only
+// The register accesses of the pin and LED operations: written back, a register keeps only
+// bits 0 to 5, and only pins 3 and 4 change. A failed register call does not stop them; only
 // a failed read keeps its (undelivered) value from being written back.
 TEST_F(Gpio, PinOperationsMakeTheirRegisterAccessesWhateverFails) {
   // Name, window, the call of the operation that fails (0: none), operation ('C' CLRSCL,
-  // 'S'/'s' gpio_set of pin to true/false, 'G' gpio_get of pin), pin, result, accesses.
+  // 'S'/'s' gpio_set of pin to true/false, 'G' gpio_get of pin, 'L'/'l' light/darken the
+  // LED of port `pin`), pin, result, accesses.
   using Case = std::tuple<const char*, json, std::uint64_t, char, std::uint8_t, bool, Log>;
   const json reset = {{"0x224", "0x3F"}};
   const json high = {{"0x220", "0xFFFF0015"}, {"0x224", "0x8000003A"}};
@@ -45,6 +48,11 @@ TEST_F(Gpio, PinOperationsMakeTheirRegisterAccessesWhateverFails) {
       {"get, failed select", reset, 1, 'G', 4, true, {"R AC=1330EF", "W AC=3F", "W A8=230", "R AC=3F"}},
       {"get, failed input select", reset, 4, 'G', 4, true, {"W A8=224", "R AC=3F", "W AC=3F", "R AC=3F"}},
       {"get, failed input read", reset, 5, 'G', 4, false, {"W A8=224", "R AC=3F", "W AC=3F", "W A8=230"}},
+      // Any port but 0 is pin 5.
+      {"light port 1", {{"0x220", "0x21"}}, 0, 'L', 1, true, {"W A8=220", "R AC=21", "W AC=1"}},
+      {"light port 0", {{"0x220", "0xFFFFFF21"}}, 0, 'L', 0, true, {"W A8=220", "R AC=FFFFFF21", "W AC=20"}},
+      {"dark port 0", {{"0x220", "0x0"}}, 0, 'l', 0, true, {"W A8=220", "R AC=0", "W AC=1"}},
+      {"dark port 7", {{"0x220", "0x1"}}, 0, 'l', 7, true, {"W A8=220", "R AC=1", "W AC=21"}},
   };
   for (const auto& [name, window, failing, operation, pin, result, expected] : cases) {
     SCOPED_TRACE(name);
@@ -52,7 +60,9 @@ TEST_F(Gpio, PinOperationsMakeTheirRegisterAccessesWhateverFails) {
     bench.start_log();
     if (operation == 'C') CLRSCL(bench.connect, bench.dev());
     else if (operation == 'G') EXPECT_EQ(gpio_get(bench.connect, bench.dev(), pin), result);
-    else EXPECT_TRUE(gpio_set(bench.connect, bench.dev(), pin, operation == 'S'));
+    else if (std::tolower(operation) == 's') EXPECT_TRUE(gpio_set(bench.connect, bench.dev(), pin, operation == 'S'));
+    else
+      EXPECT_TRUE((operation == 'L' ? light_sata_status_LED : dark_sata_status_LED)(bench.connect, bench.dev(), pin));
     EXPECT_EQ(bench.log(), expected);
   }
 }
@@ -162,19 +172,6 @@ json leds_dark(json changes = json::object()) {
 }
 
 LedState led(RegctlBench& bench, unsigned pin) { return bench.controller().gpio().led(pin); }
-
-TEST(SataLed, LightAndDarkChangeOnlyTheirPinsOutputBit) {
-  struct Case { bool light; std::uint8_t port; std::uint32_t before, after; };
-  // Any port but 0 is pin 5 inside the register functions.
-  for (const Case c : {Case{true, 1, 0x21, 0x01}, Case{true, 0, 0x21, 0x20}, Case{false, 0, 0x00, 0x01},
-                       Case{false, 7, 0x01, 0x21}, Case{true, 0, 0xFFFFFF21, 0x20}}) {
-    SCOPED_TRACE(std::to_string(c.port) + (c.light ? " light" : " dark"));
-    RegctlBench bench(dock_controller({{"window", {{"0x220", c.before}, {"0x224", "0x1E"}}}}));
-    EXPECT_TRUE(c.light ? light_sata_status_LED(bench.connect, bench.dev(), c.port)
-                        : dark_sata_status_LED(bench.connect, bench.dev(), c.port));
-    EXPECT_EQ(bench.controller().peek(M9182_REG_GPIO_DATA_OUT), c.after);
-  }
-}
 
 // Each entry point runs on its own connection. Blinking keeps the LED dark between
 // blinks and ends with the LED as it was, lit or dark; refusals of blinking are quiet.

@@ -250,9 +250,9 @@ TEST(WindowDump, PrintsEveryIndexWhoseValueIsNeither0Nor1UpToTheLast) {
   bench.driver().record_calls(true);
   EXPECT_TRUE(dump_BAR5_A8(bench.connect, bench.dev()));
   // The bench's last flash command and identity, the GPIO defaults, the window's own values but 1.
-  EXPECT_EQ(bench.console().out(), "(Addr,Val)=(0000,009f2300)\n(Addr,Val)=(0008,001330ef)\n(Addr,Val)=(0224,0000003f)\n"
-                                   "(Addr,Val)=(0230,0000003f)\n(Addr,Val)=(1000,12345678)\n"
-                                   "(Addr,Val)=(ffffc,0000cafe)\ndump_BAR5_A8 done\n");
+  EXPECT_EQ(bench.console().out(),
+            "(Addr,Val)=(0000,009f2300)\n(Addr,Val)=(0008,001330ef)\n(Addr,Val)=(0224,0000003f)\n"
+            "(Addr,Val)=(0230,0000003f)\n(Addr,Val)=(1000,12345678)\n(Addr,Val)=(ffffc,0000cafe)\ndump_BAR5_A8 done\n");
   EXPECT_EQ(bench.driver().calls().size(), 2u * 0x40000);
 }
 
