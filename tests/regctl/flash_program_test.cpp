@@ -23,12 +23,10 @@ namespace fs = std::filesystem;
 using Bytes = std::vector<std::uint8_t>;
 using Counts = std::vector<std::uint64_t>;
 
-// The dock controller with an all-zero flash, `flash` merged into its flash settings.
-json zeroed(const json& flash = json::object(), const json& changes = json::object()) {
-  json service = dock_controller(changes);
-  service["flash"]["fill"] = "0x00";
-  service["flash"].merge_patch(flash);
-  return service;
+// The dock controller with an all-zero flash and `changes` merged in.
+json zeroed(json changes = json::object()) {
+  changes["flash"]["fill"] = "0x00";
+  return dock_controller(changes);
 }
 
 Bytes erased_after(Bytes image) {
@@ -43,7 +41,7 @@ TEST(WholeFlash, AnUnknownFlashIsRefusedBeforeAnyEraseAndAProtectingOneIsProgram
            {"0x00134020", "unknown ven id = 20h\n"}, {"0x001440EF", "unknown dev id = 1440h\n"},
            {"0x00000010", "unknown ven id = 10h\n"}, {"0", "unknown ven id = 0h\n"}}) {
     SCOPED_TRACE(id);
-    RegctlBench bench(zeroed({{"id", id}}));
+    RegctlBench bench(zeroed({{"flash", {{"id", id}}}}));
     const std::string type = format("spi_flash_type = %Xh\n", bench.dev()->spi_flash_id);
     EXPECT_FALSE(program_whole_9182_spi_flash_bytes(bench.connect, bench.dev(), pattern_bytes(64, 2), {}));
     EXPECT_FALSE(program_9182_spi_flash_sectors(bench.connect, bench.dev(), {}, FlashSectors().set(), {}));
@@ -52,7 +50,7 @@ TEST(WholeFlash, AnUnknownFlashIsRefusedBeforeAnyEraseAndAProtectingOneIsProgram
     EXPECT_EQ(bench.flash().counts().erases, 0u);
   }
   const auto image = pattern_bytes(2 * kFlashSectorSize, 3);
-  RegctlBench bench(zeroed({{"id", "0x0001441F"}, {"protected", true}}));
+  RegctlBench bench(zeroed({{"flash", {{"id", "0x0001441F"}, {"protected", true}}}}));
   ASSERT_TRUE(program_whole_9182_spi_flash_bytes(bench.connect, bench.dev(), image, {}));
   EXPECT_TRUE(bench.flash_bytes() == erased_after(image));
   EXPECT_EQ(bench.flash().violations().total(), 0u);
@@ -126,7 +124,6 @@ TEST(FlashFixedFiles, WholeFlashAndBiosProgrammingReadTheirFixedFilesWithoutFoll
     const std::string& err = bench.console().err();
     const std::string warning = "WARN: program_whole_9182_spi_flash, read dmp_spi_flash EOF, total_bytes=3008\n";
     EXPECT_EQ(count_of(err, warning), kFlashSectorCount - 3);
-    EXPECT_NE(err.find("sec_cnt = 00000003, pgs=2\n" + warning), std::string::npos);
     EXPECT_TRUE(err.ends_with("sec_cnt = 0000007F, pgs=99\n" + warning));
   }
   {
@@ -186,7 +183,7 @@ TEST(FlashFaults, EveryFailingCallOfAWholeFlashProgramEndsClearly) {
   std::size_t survived = 0;
   for (const auto position : positions) {
     SCOPED_TRACE("failing call " + std::to_string(position) + " of " + std::to_string(total));
-    RegctlBench bench(zeroed(json::object(), {{"faults", {{"fail_call", setup + position}}}}));
+    RegctlBench bench(zeroed({{"faults", {{"fail_call", setup + position}}}}));
     const bool ok = program_whole_9182_spi_flash_bytes(bench.connect, bench.dev(), image, {});
     EXPECT_LE(bench.driver().call_count(0) - setup, total);
     survived += ok;
@@ -221,7 +218,7 @@ TEST(FlashGuard, RefusalsLeaveTheFlashAloneAndAFailureSaysItChanged) {
     EXPECT_TRUE(bench.flash_bytes() == before);
   }
   write_bytes(path, pattern_bytes(0x100, 5));
-  for (const auto& [service, changed] : {std::pair{zeroed({{"id", "0x00134020"}}), false},
+  for (const auto& [service, changed] : {std::pair{zeroed({{"flash", {{"id", "0x00134020"}}}}), false},
                                          {dock_controller({{"faults", fail_call_after_setup(5000)}}), true}}) {
     RegctlBench bench(service);
     EXPECT_EQ(cli::flash_program({"--file", path, "--json"}, false), 1);
