@@ -74,9 +74,8 @@ void write_image(const fs::path& image, const std::vector<std::string>& labels) 
                                 format("offset=%ju", (kFirstSector + i * kPartitionSectors) * 512), image, "24M"});
 }
 
-// A loop device over such an image, each file system mounted through UDisks. The
-// destructor takes away what it made (the mounts, then the loop device), also after a
-// failed test, and never touches any other device.
+// A loop device over such an image, each file system mounted through UDisks. The destructor takes away what it made
+// (the mounts, then the loop device), also after a failed test, and never touches any other device.
 struct LoopDisk {
   LoopDisk(const fs::path& image, const std::vector<std::string>& labels) {
     write_image(image, labels);

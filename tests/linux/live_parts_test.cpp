@@ -52,12 +52,13 @@ class SysfsDriverTest : public ::testing::Test {
     io_connect_t connection = 0;
     return services.empty() || driver.service_open(services[0], 0, &connection) != kIOReturnSuccess ? 0 : connection;
   }
-  kern_return_t call(io_connect_t connection, std::uint32_t selector, const Scalars& in, Scalars& out) {
-    out.assign(3, 0);
+  // A selector's status and outputs.
+  std::pair<kern_return_t, Scalars> call(io_connect_t connection, std::uint32_t selector, const Scalars& in) {
+    Scalars out(3, 0);
     std::uint32_t count = 3;
     const kern_return_t status = driver_.call_scalar_method(connection, selector, in, out.data(), &count);
     out.resize(count);
-    return status;
+    return {status, out};
   }
 
   sim::CaptureConsole console_;
@@ -77,26 +78,21 @@ TEST_F(SysfsDriverTest, SelectorsReachBar5LittleEndianOrSysfsAndRefuseOffsetsOut
       {7, {0x20}, {0xDEADBEEF}, 0},   {8, {kBar - 4, 0x11223344}, {}, 0}, {9, {}, {5, 0, 0}, 0},
       {10, {}, {0x1B21, 0x0612}, 0},  {11, {}, {0x1AB6, 0x1060}, 0},     {12, {1}, {}, 0},
       {4, {0, 0}, {}, kIOReturnUnsupported}, {16, {}, {}, kIOReturnUnsupported}};
-  Scalars out;
-  for (const auto& c : cases) {
-    EXPECT_EQ(call(connection, c.selector, c.in, out), c.status) << c.selector;
-    EXPECT_EQ(out, c.out) << c.selector;
-  }
+  for (const auto& c : cases) EXPECT_EQ(call(connection, c.selector, c.in), std::pair(c.status, c.out)) << c.selector;
   for (const std::uint64_t offset : Scalars{kBar - 2, kBar, kBar + 4, 2, std::uint64_t{1} << 40, ~std::uint64_t{0}}) {
-    EXPECT_NE(call(connection, 7, {offset}, out), kIOReturnSuccess) << offset;
-    EXPECT_TRUE(out.empty()) << offset;
-    EXPECT_NE(call(connection, 8, {offset, 0xFFFFFFFF}, out), kIOReturnSuccess) << offset;
+    const auto [status, out] = call(connection, 7, {offset});
+    EXPECT_TRUE(status != kIOReturnSuccess && out.empty()) << offset;
+    EXPECT_NE(call(connection, 8, {offset, 0xFFFFFFFF}).first, kIOReturnSuccess) << offset;
   }
   EXPECT_EQ(testing::read_file(resource_),  // selector 8's value at kBar - 4; refused accesses touch nothing
             std::string(0x20, '\0') + "\xEF\xBE\xAD\xDE" + std::string(kBar - 0x28, '\0') + "\x44\x33\x22\x11");
   EXPECT_EQ(driver_.service_close(connection), kIOReturnSuccess);
   EXPECT_EQ(driver_.open_connections(), 0u);
-  EXPECT_NE(call(connection, 7, {0x20}, out), kIOReturnSuccess);
+  EXPECT_NE(call(connection, 7, {0x20}).first, kIOReturnSuccess);
 }
 
-// Each cause from the facts gathered in the fixture tree and the failure of the open
-// or the mapping; the user is simulated where the test's own cannot fail. A resource5
-// that is not a sysfs attribute is never opened.
+// Each cause from the facts gathered in the fixture tree and the failure of the open or the mapping; the user is
+// simulated where the test's own cannot fail. A resource5 that is not a sysfs attribute is never opened.
 TEST_F(SysfsDriverTest, EachRefusalHasItsOwnCause) {
   const char *off = "[none] integrity confidentiality\n", *on = "none [integrity] confidentiality\n";
   const struct { const char *lockdown, *driver; int error; unsigned euid; std::optional<Refusal> cause; } cases[] = {

@@ -316,9 +316,8 @@ TEST(UdevMonitor, GivesANonBlockingDescriptorThatDrainsWithoutWaiting) {
   monitor->drain();  // returns at once: nothing blocks when no event is pending
 }
 
-// A plain file as the dock controller's BAR5 opens like the real one, but it only holds
-// what is written: the flash identity read must end in the bounded time-out, not a hang
-// and not an identity made of the echoed command word.
+// A plain file as the dock controller's BAR5 opens like the real one, but it only holds what is written: the flash
+// identity read must end in the bounded time-out, not a hang and not an identity made of the echoed command word.
 TEST(SysfsFlashTest, APlainFileAsTheBarTimesOutInsteadOfAnswering) {
   SysfsTree tree;
   const Dock dock = larger_dock_machine(tree);

@@ -121,10 +121,9 @@ TEST(FlashFixedFiles, WholeFlashAndBiosProgrammingReadTheirFixedFilesWithoutFoll
     EXPECT_TRUE(bench.flash_bytes() == erased_after(image));
     const auto mistakes = bench.flash().violations().total() + bench.controller().spi().errors().total();
     EXPECT_EQ((Counts{mistakes, bench.flash().counts().erases, bench.dev()->dev_aux_v}), (Counts{0, 128, 99}));
-    const std::string& err = bench.console().err();
     const std::string warning = "WARN: program_whole_9182_spi_flash, read dmp_spi_flash EOF, total_bytes=3008\n";
-    EXPECT_EQ(count_of(err, warning), kFlashSectorCount - 3);
-    EXPECT_TRUE(err.ends_with("sec_cnt = 0000007F, pgs=99\n" + warning));
+    EXPECT_EQ(count_of(bench.console().err(), warning), kFlashSectorCount - 3);
+    EXPECT_TRUE(bench.console().err().ends_with("sec_cnt = 0000007F, pgs=99\n" + warning));
   }
   {
     SCOPED_TRACE("/tmp/dmp_spi_flash as a symbolic link");
@@ -207,15 +206,13 @@ TEST(FlashGuard, RefusalsLeaveTheFlashAloneAndAFailureSaysItChanged) {
     SCOPED_TRACE(size);
     write_bytes(path, pattern_bytes(size, 5));
     RegctlBench bench;
-    const Bytes before = bench.flash_bytes();
     try {
       cli::flash_program({"--file", path}, false);
       ADD_FAILURE() << "not refused";
     } catch (const cli::UsageError& error) {
       EXPECT_NE(error.message.find(says), std::string::npos) << error.message;
     }
-    EXPECT_EQ(bench.flash().counts().erases, 0u);
-    EXPECT_TRUE(bench.flash_bytes() == before);
+    EXPECT_EQ(bench.flash().counts().erases + bench.flash().counts().bytes_programmed, 0u);
   }
   write_bytes(path, pattern_bytes(0x100, 5));
   for (const auto& [service, changed] : {std::pair{zeroed({{"flash", {{"id", "0x00134020"}}}}), false},
@@ -228,10 +225,9 @@ TEST(FlashGuard, RefusalsLeaveTheFlashAloneAndAFailureSaysItChanged) {
   }
 }
 
-// Most of an image is erased space and most of a reprogrammed flash is unchanged. A
-// whole program reads back every byte (two calls a byte) after its erases and programs;
-// words that are all ones need no program into an erased sector. --only-changed erases
-// and programs only the sectors that differ, past the file's end too, and reads none
+// Most of an image is erased space and most of a reprogrammed flash is unchanged. A whole program reads back every
+// byte (two calls a byte) after its erases and programs; words that are all ones need no program into an erased
+// sector. --only-changed erases and programs only the sectors that differ, past the file's end too, and reads none
 // twice; the file ends inside its last word, which gets 0xFF after the file's two bytes.
 TEST(FlashProgram, ErasedSpaceAndUnchangedSectorsCostNoProgramAndNoSecondRead) {
   Bytes image(5 * kFlashSectorSize, 0xFF);

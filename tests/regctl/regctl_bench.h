@@ -1,7 +1,6 @@
 #pragma once
-// A simulated controller on the test bench: a machine with register-control services, a
-// connection open on the first and a dock record filled from it, and a log of its
-// register accesses as "W A8=4", "R AC=9F2320".
+// A simulated controller on the test bench: a machine with register-control services, a connection open on the
+// first and a dock record filled from it, and a log of its register accesses as "W A8=4", "R AC=9F2320".
 #include <memory>
 
 #include <nlohmann/json.hpp>

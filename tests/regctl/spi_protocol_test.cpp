@@ -20,10 +20,7 @@ using Scalars = std::vector<std::uint64_t>;
 std::string w(unsigned offset, std::uint32_t value) { return format_access(true, offset, value); }
 std::string r(unsigned offset, std::uint32_t value) { return format_access(false, offset, value); }
 
-Log operator+(Log a, const Log& b) {
-  a.insert(a.end(), b.begin(), b.end());
-  return a;
-}
+Log operator+(Log a, const Log& b) { return a.insert(a.end(), b.begin(), b.end()), a; }
 
 // One transaction on a controller whose transactions run for one poll: address,
 // data, command, the poll that sees it running and the one that sees it done, fetch.
@@ -88,8 +85,7 @@ TEST(SpiProtocol, EachOperationMakesExactlyItsRegisterAccesses) {
     RegctlBench bench(dock_controller(changes.is_null() ? json::object() : changes));
     bench.start_log();
     EXPECT_TRUE(operation(bench));
-    EXPECT_EQ(bench.log(), expected);
-    EXPECT_EQ(bench.driver().delayed(0), 0u);
+    EXPECT_EQ(std::pair(bench.log(), bench.driver().delayed(0)), std::pair(expected, std::uint64_t{0}));
   }
 }
 
@@ -135,10 +131,8 @@ TEST(SpiProtocol, FailuresPrintTheLineOfEveryLevelAndWaitsEndAtTheirBounds) {
     value = kUnread;
     const std::uint64_t before = bench.driver().call_count(0);
     EXPECT_FALSE(operation(bench));
-    EXPECT_EQ(bench.console().err(), lines);
-    EXPECT_EQ(value, left);
-    EXPECT_EQ(calls == 0 ? 0 : bench.driver().call_count(0) - before, calls);
-    EXPECT_EQ(bench.driver().delayed(0), 0u);
+    EXPECT_EQ(std::tuple(bench.console().err(), value, calls == 0 ? 0 : bench.driver().call_count(0) - before,
+                         bench.driver().delayed(0)), std::tuple(lines, left, calls, 0));
   }
 }
 
