@@ -47,18 +47,15 @@ bool wait_until(Ready ready, int tries = 200) {
 
 // Mounts through UDisks once it has seen the file system; where, or "" when it would not.
 std::string mount(const std::string& device) {
-  std::string said;
-  wait_until([&] {
-    said = run("/bin/sh", {"-c", "udisksctl mount --no-user-interaction -b \"$0\" 2>&1", device});
-    return said.starts_with("Mounted ");
-  });
-  const std::size_t at = said.find(" at ");  // "Mounted /dev/loop3p1 at /media/root/Travel"
-  return said.starts_with("Mounted ") ? said.substr(at + 4, said.find_last_not_of('\n') - at - 3) : "";
+  const std::string command = "udisksctl mount --no-user-interaction -b \"$0\" 2>&1";
+  std::string said;  // "Mounted /dev/loop3p1 at /media/root/Travel"
+  if (!wait_until([&] { return (said = run("/bin/sh", {"-c", command, device})).starts_with("Mounted "); })) return "";
+  const std::size_t at = said.find(" at ");
+  return said.substr(at + 4, said.find_last_not_of('\n') - at - 3);
 }
 
 bool is_mounted(const std::string& path) {
-  const auto mounts = read_mount_table();
-  return std::any_of(mounts.begin(), mounts.end(), [&](const Mount& mount) { return mount.target == path; });
+  return std::ranges::any_of(read_mount_table(), [&](const Mount& mount) { return mount.target == path; });
 }
 
 // A 64 MiB image with ext4 file systems carrying the labels: one on the whole disk for one
@@ -67,10 +64,7 @@ bool is_mounted(const std::string& path) {
 void write_image(const fs::path& image, const std::vector<std::string>& labels) {
   write_file(image, "");
   fs::resize_file(image, 64u << 20);
-  if (labels.size() == 1) {
-    run("/usr/sbin/mkfs.ext4", {"-q", "-F", "-L", labels[0], image});
-    return;
-  }
+  if (labels.size() == 1) return void(run("/usr/sbin/mkfs.ext4", {"-q", "-F", "-L", labels[0], image}));
   std::string table = "label: dos\n";
   for (std::size_t i = 0; i < labels.size(); ++i)
     table += format("start=%ju, size=%ju\n", kFirstSector + i * kPartitionSectors, kPartitionSectors);
@@ -80,9 +74,8 @@ void write_image(const fs::path& image, const std::vector<std::string>& labels) 
                                 format("offset=%ju", (kFirstSector + i * kPartitionSectors) * 512), image, "24M"});
 }
 
-// A loop device over such an image, each file system mounted through UDisks. The
-// destructor takes away what it made (the mounts, then the loop device), also after a
-// failed test, and never touches any other device.
+// A loop device over such an image, each file system mounted through UDisks. The destructor takes away what it made
+// (the mounts, then the loop device), also after a failed test, and never touches any other device.
 struct LoopDisk {
   LoopDisk(const fs::path& image, const std::vector<std::string>& labels) {
     write_image(image, labels);

@@ -37,7 +37,6 @@ constexpr std::uint32_t kTbBridge = 0x80861547, kBridgeClass = 0x060400;
 // an unprivileged reader gets), Thunderbolt devices under their NHI's domainN, libata
 // ports, USB root hubs with peer links between their USB 2 and 3 ports, disks under SCSI.
 struct SysfsTree : TempDir {
-  void write(const fs::path& file, const std::string& text) const { write_file(file, text); }
   void link(const fs::path& link, const fs::path& target) const {  // relative, as the kernel's are
     fs::create_directories(link.parent_path());
     fs::create_symlink(target.lexically_relative(link.parent_path()), link);
@@ -45,16 +44,14 @@ struct SysfsTree : TempDir {
   // A function below parent's directory (pci0000:00 when empty); a bridge when secondary >= 0.
   fs::path pci(const fs::path& parent, unsigned bus, unsigned device, std::uint32_t vendor_device,
                std::uint32_t class_code, int secondary = -1, std::uint32_t subsystem = 0) const {
-    std::string config(64, '\0');
-    const auto put = [&](std::size_t at, std::uint32_t value) {
-      for (int i = 0; i < 4; ++i) config[at + i] = static_cast<char>(value >> (8 * i));
-    };
     const bool is_bridge = secondary >= 0;
-    put(0x00, std::rotl(vendor_device, 16));                                   // vendor and device ID
-    put(0x08, class_code << 8);                                                // revision 0, class code
-    put(0x0C, is_bridge ? 1u << 16 : 0);                                       // header type
-    put(0x18, is_bridge ? 0xFF0000 | static_cast<unsigned>(secondary) << 8 : 0);  // secondary, subordinate bus
-    put(0x2C, is_bridge ? 0 : std::rotl(subsystem, 16));                       // subsystem vendor and ID
+    std::string config(64, '\0');
+    // Little-endian: IDs, revision 0 and class code, header type, bridge buses, subsystem IDs.
+    for (const auto& [at, value] : {std::pair{0x00, std::rotl(vendor_device, 16)}, {0x08, class_code << 8},
+                                    {0x0C, is_bridge ? 1u << 16 : 0u},
+                                    {0x18, is_bridge ? 0xFF0000u | static_cast<unsigned>(secondary) << 8 : 0u},
+                                    {0x2C, is_bridge ? 0u : std::rotl(subsystem, 16)}})
+      for (int i = 0; i < 4; ++i) config[at + i] = static_cast<char>(value >> (8 * i));
     const std::string address = format("0000:%02x:%02x.0", bus, device);
     const fs::path dir = (parent.empty() ? path() / "devices/pci0000:00" : parent) / address;
     write(dir / "config", config);
@@ -134,10 +131,9 @@ Dock add_dock(SysfsTree& t, const fs::path& below, unsigned bus, unsigned type, 
   const auto up = bridge(t, below, bus, 0, bus + 1);
   const auto usb = t.pci(bridge(t, up, bus + 1, 0, bus + 2), bus + 2, 0, 0x1B731100, 0x0C0330, -1, 0x1B731100);
   Dock dock{root_hub(t, usb, usb_bus, 480), root_hub(t, usb, usb_bus + 1, 5000), {}, {}};
-  for (unsigned p = 1; p <= 4; ++p) {
-    t.link(hub_port(dock.usb2, p) / "peer", hub_port(dock.usb3, p));
-    t.link(hub_port(dock.usb3, p) / "peer", hub_port(dock.usb2, p));
-  }
+  for (unsigned p = 1; p <= 4; ++p)
+    t.link(hub_port(dock.usb2, p) / "peer", hub_port(dock.usb3, p)),
+        t.link(hub_port(dock.usb3, p) / "peer", hub_port(dock.usb2, p));
   if (type == 10)
     dock.sata = t.pci(bridge(t, up, bus + 1, 1, bus + 3), bus + 3, 0, 0x1B210612, 0x010601, -1, 0x1AB61060);
   dock.chain = bridge(t, up, bus + 1, 2, bus + 4);
@@ -215,23 +211,19 @@ const std::string kSmall = "3d0006:15 usb 4 255 255 255";
 
 const Case kCases[] = {
     {"the larger dock with USB, optical and eSATA disks", [](SysfsTree& t) { larger_dock_machine(t); }, {kLarger}, ""},
-    {"two docks of different types on two hosts",
-     [](SysfsTree& t) {
-       host_with_dock(t);
-       const Host second = add_host(t, 1, 2, 0x85);
-       const Dock big = add_dock(t, second.port_b, second.bus_b, 10, 9);
-       thunderbolt_device(t, second.nhi, 1, "3", 1, dock_unique_id(10, 0xB16));
-       disk(t, ata_port(t, big.sata, 5, 1), "sdf");
-     },
-     {kSmall, "3d000a:b16 usb 255 255 255 255 sata 5 255 255 255"}, ""},
-    {"a dock behind a dock",
+    {"docks of different types on two hosts, one behind another",
      [](SysfsTree& t) {
        const Host host = add_host(t, 0, 1, 0x05);
        const Dock first = add_dock(t, host.port_a, host.bus_a, 10, 3);
        thunderbolt_device(t, host.nhi, 0, "1", 1, dock_unique_id(10, 0xA));
        small_dock(t, host, first.chain, host.bus_a + 4, "301");
+       const Host second = add_host(t, 1, 2, 0x85);
+       const Dock big = add_dock(t, second.port_b, second.bus_b, 10, 9);
+       thunderbolt_device(t, second.nhi, 1, "3", 1, dock_unique_id(10, 0xB16));
+       disk(t, ata_port(t, big.sata, 5, 1), "sdf");
      },
-     {"3d000a:a usb 255 255 255 255 sata 255 255 255 255", "3d0006:19 usb 4 255 255 255"}, ""},
+     {"3d000a:a usb 255 255 255 255 sata 255 255 255 255", "3d0006:19 usb 4 255 255 255",
+      "3d000a:b16 usb 255 255 255 255 sata 5 255 255 255"}, ""},
     {"a machine without Thunderbolt",
      [](SysfsTree& t) {
        const auto port = t.pci({}, 0, 0x1C, 0x8086A110, kBridgeClass, 2);
@@ -246,10 +238,7 @@ const Case kCases[] = {
      [](SysfsTree& t) { fifo_instead_of(host_with_dock(t).port_a / "0000:15:00.0/0000:16:00.0/0000:17:00.0/config"); },
      {kSmall}, "0000:17:00.0: config cannot be read; its identity comes from its attribute"},
     {"two docks at the same depth",
-     [](SysfsTree& t) {
-       const Host host = host_with_dock(t);
-       small_dock(t, host, host.port_b, host.bus_b, "3");
-     },
+     [](SysfsTree& t) { const Host host = host_with_dock(t); small_dock(t, host, host.port_b, host.bus_b, "3"); },
      {}, "depth 1: authorized devices 0-1 0-3, PCI upstream bridges 0000:15:00.0 0000:45:00.0: no single pair"},
     {"a unique_id that is not a UID",
      [](SysfsTree& t) {
@@ -327,9 +316,8 @@ TEST(UdevMonitor, GivesANonBlockingDescriptorThatDrainsWithoutWaiting) {
   monitor->drain();  // returns at once: nothing blocks when no event is pending
 }
 
-// A plain file as the dock controller's BAR5 opens like the real one, but it only holds
-// what is written: the flash identity read must end in the bounded time-out, not a hang
-// and not an identity made of the echoed command word.
+// A plain file as the dock controller's BAR5 opens like the real one, but it only holds what is written: the flash
+// identity read must end in the bounded time-out, not a hang and not an identity made of the echoed command word.
 TEST(SysfsFlashTest, APlainFileAsTheBarTimesOutInsteadOfAnswering) {
   SysfsTree tree;
   const Dock dock = larger_dock_machine(tree);

@@ -2,6 +2,8 @@
 // block: open-drain lines, an I2C device on pins 3 (clock) and 4 (data), LEDs on 0 and 5.
 #include <gtest/gtest.h>
 
+#include <cctype>
+
 #include "lib/regctl/gpio_i2c.h"
 #include "lib/regctl/sata_led.h"
 #include "tests/regctl/regctl_bench.h"
@@ -15,19 +17,18 @@ using Log = std::vector<std::string>;
 
 // The I2C globals are process-wide; every test starts from their initial values.
 struct Gpio : ::testing::Test {
-  static void reset() { started = glo_i2c_scl_timeout = false, glo_i2c_spd = 0; }
-  Gpio() { reset(); }
-  ~Gpio() override { reset(); }
+  Gpio() { started = glo_i2c_scl_timeout = false, glo_i2c_spd = 0; }
 };
 
 const sim::SimI2cDevice& device(RegctlBench& bench) { return bench.controller().gpio().i2c_devices().at(0); }
 
-// The register accesses of the pin operations: written back, a register keeps only bits
-// 0 to 5, and only pins 3 and 4 change. A failed register call does not stop them; only
+// The register accesses of the pin and LED operations: written back, a register keeps only
+// bits 0 to 5, and only pins 3 and 4 change. A failed register call does not stop them; only
 // a failed read keeps its (undelivered) value from being written back.
 TEST_F(Gpio, PinOperationsMakeTheirRegisterAccessesWhateverFails) {
   // Name, window, the call of the operation that fails (0: none), operation ('C' CLRSCL,
-  // 'S'/'s' gpio_set of pin to true/false, 'G' gpio_get of pin), pin, result, accesses.
+  // 'S'/'s' gpio_set of pin to true/false, 'G' gpio_get of pin, 'L'/'l' light/darken the
+  // LED of port `pin`), pin, result, accesses.
   using Case = std::tuple<const char*, json, std::uint64_t, char, std::uint8_t, bool, Log>;
   const json reset = {{"0x224", "0x3F"}};
   const json high = {{"0x220", "0xFFFF0015"}, {"0x224", "0x8000003A"}};
@@ -47,6 +48,11 @@ TEST_F(Gpio, PinOperationsMakeTheirRegisterAccessesWhateverFails) {
       {"get, failed select", reset, 1, 'G', 4, true, {"R AC=1330EF", "W AC=3F", "W A8=230", "R AC=3F"}},
       {"get, failed input select", reset, 4, 'G', 4, true, {"W A8=224", "R AC=3F", "W AC=3F", "R AC=3F"}},
       {"get, failed input read", reset, 5, 'G', 4, false, {"W A8=224", "R AC=3F", "W AC=3F", "W A8=230"}},
+      // Any port but 0 is pin 5.
+      {"light port 1", {{"0x220", "0x21"}}, 0, 'L', 1, true, {"W A8=220", "R AC=21", "W AC=1"}},
+      {"light port 0", {{"0x220", "0xFFFFFF21"}}, 0, 'L', 0, true, {"W A8=220", "R AC=FFFFFF21", "W AC=20"}},
+      {"dark port 0", {{"0x220", "0x0"}}, 0, 'l', 0, true, {"W A8=220", "R AC=0", "W AC=1"}},
+      {"dark port 7", {{"0x220", "0x1"}}, 0, 'l', 7, true, {"W A8=220", "R AC=1", "W AC=21"}},
   };
   for (const auto& [name, window, failing, operation, pin, result, expected] : cases) {
     SCOPED_TRACE(name);
@@ -54,15 +60,18 @@ TEST_F(Gpio, PinOperationsMakeTheirRegisterAccessesWhateverFails) {
     bench.start_log();
     if (operation == 'C') CLRSCL(bench.connect, bench.dev());
     else if (operation == 'G') EXPECT_EQ(gpio_get(bench.connect, bench.dev(), pin), result);
-    else EXPECT_TRUE(gpio_set(bench.connect, bench.dev(), pin, operation == 'S'));
+    else if (std::tolower(operation) == 's') EXPECT_TRUE(gpio_set(bench.connect, bench.dev(), pin, operation == 'S'));
+    else
+      EXPECT_TRUE((operation == 'L' ? light_sata_status_LED : dark_sata_status_LED)(bench.connect, bench.dev(), pin));
     EXPECT_EQ(bench.log(), expected);
   }
 }
 
-// Both LEDs driven and dark, the bus released, blinks forgotten; the first failed
-// write ends the settings with their line.
-TEST_F(Gpio, DefaultSettingsWriteTheirRegistersInTurnAndForgetBlinks) {
-  RegctlBench bench;
+// Both LEDs driven and dark, the bus released, blinks forgotten; the register dump then
+// names every register in table order. The first failed write ends the settings with
+// their line, and the first failed read ends the dump.
+TEST_F(Gpio, DefaultSettingsWriteTheirRegistersInTurnAndTheDumpNamesThemInTableOrder) {
+  RegctlBench bench(dock_controller({{"window", {{"0x22C", "0x5"}}}}));  // the input polarity, not set by them
   for (unsigned pin = 0; pin < 8; ++pin) bench.dev()->dev_tbl_a[pin] = bench.dev()->dev_tbl_b[pin] = 7;
   bench.start_log();
   ASSERT_TRUE(reset_gpio_to_default_2(bench.connect, bench.dev()));
@@ -71,58 +80,36 @@ TEST_F(Gpio, DefaultSettingsWriteTheirRegistersInTurnAndForgetBlinks) {
   for (unsigned pin = 0; pin < 6; ++pin) EXPECT_EQ(bench.dev()->dev_tbl_a[pin] + bench.dev()->dev_tbl_b[pin], 0u);
   EXPECT_EQ(bench.dev()->dev_tbl_a[6] + bench.dev()->dev_tbl_b[7], 14u);
   EXPECT_EQ(reset_gpio(bench.dev()), kIOReturnBadArgument);
+  std::size_t told = 0;
+  ASSERT_TRUE(dump_gpio_regs(bench.connect, bench.dev(), [&](const char*, auto) { ++told; }));
+  EXPECT_EQ(bench.console().err(),
+            "M9182_REG_GPIO_DATA_OUT=21\nM9182_REG_GPIO_DATA_OUT_EN=1e\nM9182_REG_GPIO_BLINK_EN=0\n"
+            "M9182_REG_GPIO_DATA_IN_POLARITY=5\nM9182_REG_GPIO_DATA_IN=1e\nM9182_REG_GPIO_INT_CAUSE=0\n"
+            "M9182_REG_GPIO_INT_MASK=0\nM9182_REG_GPIO_INT_LEVEL_MASK=0\nM9182_REG_GPIO_SAMPLE_AT_RESET=0\n"
+            "M9182_REG_GPIO_PORT_ACTIVE_EN=743217\n");
+  EXPECT_EQ(told, 10u);
   RegctlBench failing(dock_controller({{"faults", {{"fail_selector", 8}}}}));
   failing.console().clear();
   EXPECT_FALSE(reset_gpio_to_default_2(failing.connect, failing.dev()));
   EXPECT_FALSE(reset_gpio_to_default_3(failing.connect, failing.dev()));
   EXPECT_EQ(failing.console().err(), "reset_gpio_to_default_2 err\nreset_gpio_to_default_3 err\n");
+  RegctlBench unread(dock_controller({{"faults", fail_call_after_setup(6)}}));  // call 6 reads the third register
+  EXPECT_FALSE(dump_gpio_regs(unread.connect, unread.dev()));
+  EXPECT_EQ(unread.console().err(), "M9182_REG_GPIO_DATA_OUT=0\nM9182_REG_GPIO_DATA_OUT_EN=3f\ndump_gpio_regs err\n");
 }
 
-TEST_F(Gpio, TheRegisterDumpNamesEveryRegisterInTableOrderUntilAFailedRead) {
-  RegctlBench bench(dock_controller({{"window", {{"0x258", "0x743217"}, {"0x22C", "0x5"}}}}));
-  std::size_t told = 0;
-  ASSERT_TRUE(dump_gpio_regs(bench.connect, bench.dev(), [&](const char*, auto) { ++told; }));
-  EXPECT_EQ(bench.console().err(),
-            "M9182_REG_GPIO_DATA_OUT=0\nM9182_REG_GPIO_DATA_OUT_EN=3f\nM9182_REG_GPIO_BLINK_EN=0\n"
-            "M9182_REG_GPIO_DATA_IN_POLARITY=5\nM9182_REG_GPIO_DATA_IN=3f\nM9182_REG_GPIO_INT_CAUSE=0\n"
-            "M9182_REG_GPIO_INT_MASK=0\nM9182_REG_GPIO_INT_LEVEL_MASK=0\nM9182_REG_GPIO_SAMPLE_AT_RESET=0\n"
-            "M9182_REG_GPIO_PORT_ACTIVE_EN=743217\n");
-  EXPECT_EQ(told, 10u);
-  // Call 6 reads the third register.
-  RegctlBench failing(dock_controller({{"faults", fail_call_after_setup(6)}}));
-  EXPECT_FALSE(dump_gpio_regs(failing.connect, failing.dev()));
-  EXPECT_EQ(failing.console().err(), "M9182_REG_GPIO_DATA_OUT=0\nM9182_REG_GPIO_DATA_OUT_EN=3f\ndump_gpio_regs err\n");
-}
-
-// Test routine three writes the address 0x23 and two bytes 0xFF at its own speed. Writing
-// a 1 while the device holds data low to acknowledge is lost arbitration.
-TEST_F(Gpio, BytesArriveAndAreAcknowledgedOnlyByTheAddressedDevice) {
-  RegctlBench bench;
+// Test routine three writes the address 0x23 and two bytes 0xFF at its own speed. A repeated
+// start turns the next transfer round; bytes are then read until the not-acknowledge.
+// Writing a 1 while the device holds data low to acknowledge is lost arbitration.
+TEST_F(Gpio, BytesArriveAndAreAcknowledgedOnlyByTheAddressedDeviceAndARepeatedStartTurnsRound) {
+  RegctlBench bench(dock_controller({{"i2c", {{{"address", "0x23"}, {"read", "a55a"}}}}}));
   ASSERT_TRUE(gpio_test3(bench.connect, bench.dev()));
   EXPECT_EQ(bench.console().out() + bench.console().err(), "gpio_test3 done\n");
   EXPECT_EQ((std::vector{bench.controller().peek(M9182_REG_GPIO_PORT_ACTIVE_EN), glo_i2c_spd}),
             (std::vector<std::uint32_t>{0x777777, 7000}));
   EXPECT_FALSE(i2c_write_byte(bench.connect, bench.dev(), true, false, 0x23 << 1));
   for (std::uint8_t byte : {0x00, 0x5A, 0x81})
-    EXPECT_FALSE(i2c_write_byte(bench.connect, bench.dev(), false, byte == 0x81, byte));
-  EXPECT_EQ(device(bench).received(), (std::vector<std::uint8_t>{0xFF, 0xFF, 0x00, 0x5A, 0x81}));
-  EXPECT_EQ(device(bench).starts() + device(bench).stops(), 4u);
-  // Nobody answers 0x50: its address and the byte after it are not acknowledged.
-  EXPECT_TRUE(i2c_write_byte(bench.connect, bench.dev(), true, false, 0x50 << 1));
-  EXPECT_TRUE(i2c_write_byte(bench.connect, bench.dev(), false, true, 0x01));
-  EXPECT_EQ(device(bench).transfers().size(), 2u);
-  EXPECT_FALSE(started);
-  i2c_start_cond(bench.connect, bench.dev());
-  for (int bit = 7; bit >= 0; --bit) i2c_write_bit(bench.connect, bench.dev(), ((0x23 << 1) >> bit) & 1);
-  i2c_write_bit(bench.connect, bench.dev(), true);
-  EXPECT_EQ(bench.console().err(), "ARBITRATION_LOST \n");
-}
-
-// A repeated start turns the transfer round; bytes are then read until the not-acknowledge.
-TEST_F(Gpio, ASecondStartIsARepeatedStartThatReleasesDataThenWaitsForTheClock) {
-  RegctlBench bench(dock_controller({{"i2c", {{{"address", "0x23"}, {"read", "a55a"}}}}}));
-  i2c_write_byte(bench.connect, bench.dev(), true, false, 0x23 << 1);
-  i2c_write_byte(bench.connect, bench.dev(), false, false, 0x10);
+    EXPECT_FALSE(i2c_write_byte(bench.connect, bench.dev(), false, false, byte));
   ASSERT_TRUE(started);
   bench.start_log();
   i2c_start_cond(bench.connect, bench.dev());
@@ -134,10 +121,18 @@ TEST_F(Gpio, ASecondStartIsARepeatedStartThatReleasesDataThenWaitsForTheClock) {
   EXPECT_FALSE(i2c_write_byte(bench.connect, bench.dev(), false, false, (0x23 << 1) | 1));
   EXPECT_EQ(i2c_read_byte(bench.connect, bench.dev(), false, false), 0xA5);
   EXPECT_EQ(i2c_read_byte(bench.connect, bench.dev(), true, true), 0x5A);
-  EXPECT_EQ(device(bench).starts(), 2u);
-  EXPECT_EQ(device(bench).received(), std::vector<std::uint8_t>{0x10});
+  EXPECT_EQ(device(bench).received(), (std::vector<std::uint8_t>{0xFF, 0xFF, 0x00, 0x5A, 0x81}));
+  EXPECT_EQ(device(bench).starts() + device(bench).stops(), 3u + 2);
   EXPECT_TRUE(device(bench).transfers().back().read);
+  // Nobody answers 0x50: its address and the byte after it are not acknowledged.
+  EXPECT_TRUE(i2c_write_byte(bench.connect, bench.dev(), true, false, 0x50 << 1));
+  EXPECT_TRUE(i2c_write_byte(bench.connect, bench.dev(), false, true, 0x01));
+  EXPECT_EQ(device(bench).transfers().size(), 3u);
   EXPECT_FALSE(started);
+  i2c_start_cond(bench.connect, bench.dev());
+  for (int bit = 7; bit >= 0; --bit) i2c_write_bit(bench.connect, bench.dev(), ((0x23 << 1) >> bit) & 1);
+  i2c_write_bit(bench.connect, bench.dev(), true);
+  EXPECT_EQ(bench.console().err(), "ARBITRATION_LOST \n");
 }
 
 // Sound behaviour: a clock held low ends the transfer after one bounded wait and one
@@ -148,13 +143,11 @@ TEST_F(Gpio, AClockHeldLowEndsTheTransferAfterOneBoundedWait) {
   EXPECT_TRUE(i2c_write_byte(bench.connect, bench.dev(), true, false, 0x23 << 1));
   EXPECT_TRUE(i2c_write_byte(bench.connect, bench.dev(), false, true, 0x01));
   EXPECT_EQ(bench.console().err(), "i2c: SCL held low, gave up after 1000 reads\n");
-  EXPECT_TRUE(glo_i2c_scl_timeout);
-  EXPECT_FALSE(started);
+  EXPECT_TRUE(glo_i2c_scl_timeout && !started);
   // The start, the first bit's data and the wait: five calls per read of the clock.
   EXPECT_LT(bench.driver().call_count(0) - before, 5u * kSclWaitReads + 40);
   i2c_start_cond(bench.connect, bench.dev());
-  EXPECT_FALSE(glo_i2c_scl_timeout);
-  EXPECT_TRUE(started);
+  EXPECT_TRUE(!glo_i2c_scl_timeout && started);
 }
 
 // A controller after the default GPIO settings: both LEDs driven and dark.
@@ -164,19 +157,6 @@ json leds_dark(json changes = json::object()) {
 }
 
 LedState led(RegctlBench& bench, unsigned pin) { return bench.controller().gpio().led(pin); }
-
-TEST(SataLed, LightAndDarkChangeOnlyTheirPinsOutputBit) {
-  struct Case { bool light; std::uint8_t port; std::uint32_t before, after; };
-  // Any port but 0 is pin 5 inside the register functions.
-  for (const Case c : {Case{true, 1, 0x21, 0x01}, Case{true, 0, 0x21, 0x20}, Case{false, 0, 0x00, 0x01},
-                       Case{false, 7, 0x01, 0x21}, Case{true, 0, 0xFFFFFF21, 0x20}}) {
-    SCOPED_TRACE(std::to_string(c.port) + (c.light ? " light" : " dark"));
-    RegctlBench bench(dock_controller({{"window", {{"0x220", c.before}, {"0x224", "0x1E"}}}}));
-    EXPECT_TRUE(c.light ? light_sata_status_LED(bench.connect, bench.dev(), c.port)
-                        : dark_sata_status_LED(bench.connect, bench.dev(), c.port));
-    EXPECT_EQ(bench.controller().peek(M9182_REG_GPIO_DATA_OUT), c.after);
-  }
-}
 
 // Each entry point runs on its own connection. Blinking keeps the LED dark between
 // blinks and ends with the LED as it was, lit or dark; refusals of blinking are quiet.
@@ -200,21 +180,25 @@ TEST(SataLed, EntryPointsSwitchAndBlinkAnLedThatThenComesBackAsItWas) {
   EXPECT_EQ(bench.console().err(), "");
 }
 
-TEST(SataLed, RefusalsOpenNothingAndFailuresHaveTheirLines) {
-  RegctlBench bench(driver_machine({leds_dark({{"faults", {{"fail_selector", 7}}}}),
-                                             leds_dark({{"open_status", "0xE00002C5"}})}));
+// The LED and flash entry points refuse a port of 2, no record or no service without
+// opening anything, and name a service that cannot be opened (Err2).
+TEST(EntryPoints, RefusalsOpenNothingAndFailuresHaveTheirLines) {
+  RegctlBench bench(
+      driver_machine({leds_dark({{"faults", {{"fail_selector", 7}}}}), leds_dark({{"open_status", "0xE00002C5"}})}));
   bench.console().clear();
   sDevice unopenable{};
-  // A port of 2, no record, no service.
   EXPECT_EQ((std::vector{sata_status_LED_on(bench.dev(), 2), sata_status_LED_off(nullptr, 0),
-                         sata_status_LED_blink(&unopenable, 0, true)}), std::vector(3, kIOReturnBadArgument));
+                         sata_status_LED_blink(&unopenable, 0, true), spi_flash_dump(&unopenable),
+                         spi_flash_program_flash(&unopenable), spi_flash_dump(nullptr)}),
+            std::vector(6, kIOReturnBadArgument));
   EXPECT_EQ(bench.driver().connections_opened(), 1u);  // the bench's own
   unopenable.service = bench.driver().service_handle(1);
   EXPECT_EQ((std::vector{sata_status_LED_on(&unopenable, 0), sata_status_LED_blink(&unopenable, 0, true),
+                         spi_flash_dump(&unopenable), spi_flash_program_flash(&unopenable),
                          sata_status_LED_on(bench.dev(), 1), sata_status_LED_off(bench.dev(), 1),
-                         sata_status_LED_blink(bench.dev(), 1, true)}), std::vector(5, kIOReturnError));
+                         sata_status_LED_blink(bench.dev(), 1, true)}), std::vector(7, kIOReturnError));
   EXPECT_EQ(bench.console().err(),
-            "sata_status_LED_on Err2\nsata_status_LED_blink Err2\n"
+            "sata_status_LED_on Err2\nsata_status_LED_blink Err2\nspi_flash_dump Err2\nspi_flash_program_flash Err2\n"
             "light_sata_status_LED err\nsata_status_LED_on Err1\ndark_sata_status_LED err\nsata_status_LED_off Err1\n"
             "blink_sata_status_LED err\n");
   EXPECT_EQ(bench.driver().open_connections(), 1u);

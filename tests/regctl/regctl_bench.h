@@ -1,8 +1,6 @@
 #pragma once
-// A simulated controller on the test bench: a machine with register-control services, a
-// connection open on the first and a dock record filled from it, and a log of its
-// register accesses as "W A8=4", "R AC=9F2320".
-#include <cstdio>
+// A simulated controller on the test bench: a machine with register-control services, a connection open on the
+// first and a dock record filled from it, and a log of its register accesses as "W A8=4", "R AC=9F2320".
 #include <memory>
 
 #include <nlohmann/json.hpp>
@@ -10,6 +8,7 @@
 #include "lib/regctl/regctl_interface.h"
 #include "lib/regctl/regctl_tool.h"
 #include "lib/regctl/spi_flash.h"
+#include "platform/services.h"
 #include "tests/support/sim_fixture.h"
 #include "tests/support/temp_dir.h"
 
@@ -40,9 +39,7 @@ inline std::vector<std::uint8_t> pattern_bytes(std::size_t size, std::uint32_t s
 }
 
 inline std::string format_access(bool write, unsigned offset, std::uint32_t value) {
-  char line[32];
-  std::snprintf(line, sizeof line, "%c %X=%X", write ? 'W' : 'R', offset, value);
-  return line;
+  return format("%c %X=%X", write ? 'W' : 'R', offset, value);
 }
 
 // Non-overlapping occurrences of part in text.
