@@ -104,7 +104,7 @@ void disk(SysfsTree& t, const fs::path& dir, const std::string& name, unsigned p
   const fs::path scsi = dir / "host7/target7:0:0/7:0:0:0";
   t.write(scsi / "vendor", "ATA     \n");
   t.write(scsi / "model", "WDC WD40EFRX-68N\n");
-  t.write(scsi / "vpd_pg80", std::string("\0\x80\0\x0c", 4) + "  WD-WCC7K0AB");
+  t.write(scsi / "vpd_pg80", std::string("\0\x80\0\x0d", 4) + "  WD-WCC7K0AB");
   fs::create_directories(scsi / "block" / name);
   for (unsigned k = 1; k <= partitions; ++k)
     t.write(scsi / "block" / name / (name + std::to_string(k)) / "partition", std::to_string(k) + "\n");
@@ -178,7 +178,8 @@ void fifo_instead_of(const fs::path& file) {
 }
 
 // Each dock the scan finds as "GUID high:low usb <units>" (an optical drive's unit marked,
-// so that it is never ejected), "sata <units>" after it on type 10; and the reader's log.
+// so that it is never ejected), "sata <units>" after it on type 10; then the model and serial
+// number of each SATA controller's first port with a disk; and the reader's log.
 std::pair<std::vector<std::string>, std::string> scan_tree(const fs::path& root) {
   sim::CaptureConsole console;
   sim::MemorySystemLog log;
@@ -200,6 +201,8 @@ std::pair<std::vector<std::string>, std::string> scan_tree(const fs::path& root)
       text += format(p ? " %u" : " sata %u", dock.sata_disk[p].bsd_unit);
     docks.push_back(text);
   }
+  for (const sCandidateM91xxDev& sata : std::span(gCandidateM91xxDeviceList, gCandidateM91xxDevCnt))
+    if (sata.has_disk[0]) docks.push_back(format("eSATA 1: %s, %s", sata.model[0], sata.SN[0]));
   return {docks, logged};
 }
 
@@ -207,10 +210,11 @@ std::pair<std::vector<std::string>, std::string> scan_tree(const fs::path& root)
 struct Case { const char* name; void (*build)(SysfsTree&); std::vector<std::string> docks; const char* logged; };
 
 const std::string kLarger = "3d000a:11223344 usb 27 1 192dvd 255 sata 3 2 255 255";
+const std::string kLargerModel = "eSATA 1: WDC WD40EFRX-68N, WD-WCC7K0AB";
 const std::string kSmall = "3d0006:15 usb 4 255 255 255";
 
 const Case kCases[] = {
-    {"the larger dock with USB, optical and eSATA disks", [](SysfsTree& t) { larger_dock_machine(t); }, {kLarger}, ""},
+    {"the larger dock with USB, optical and eSATA disks", [](SysfsTree& t) { larger_dock_machine(t); }, {kLarger, kLargerModel}, ""},
     {"docks of different types on two hosts, one behind another",
      [](SysfsTree& t) {
        const Host host = add_host(t, 0, 1, 0x05);
@@ -223,7 +227,17 @@ const Case kCases[] = {
        disk(t, ata_port(t, big.sata, 5, 1), "sdf");
      },
      {"3d000a:a usb 255 255 255 255 sata 255 255 255 255", "3d0006:19 usb 4 255 255 255",
-      "3d000a:b16 usb 255 255 255 255 sata 5 255 255 255"}, ""},
+      "3d000a:b16 usb 255 255 255 255 sata 5 255 255 255", kLargerModel}, ""},
+    {"USB 3 ports numbered by their USB 2 peers, which run the other way",
+     [](SysfsTree& t) {
+       const Host host = add_host(t, 0, 1, 0x05);
+       const Dock dock = add_dock(t, host.port_a, host.bus_a, 6, 0x15);
+       thunderbolt_device(t, host.nhi, 0, "1", 1, dock_unique_id(6, 0x15));
+       for (unsigned p = 1; p <= 4; ++p)
+         fs::remove(hub_port(dock.usb3, p) / "peer"), t.link(hub_port(dock.usb3, p) / "peer", hub_port(dock.usb2, 5 - p));
+       disk(t, usb_device(dock.usb3, 1), "sde");
+     },
+     {"3d0006:15 usb 255 255 255 4"}, ""},
     {"a machine without Thunderbolt",
      [](SysfsTree& t) {
        const auto port = t.pci({}, 0, 0x1C, 0x8086A110, kBridgeClass, 2);
@@ -258,7 +272,7 @@ const Case kCases[] = {
        thunderbolt_device(t, dock.chain, 0, "301", 1, dock_unique_id(6, 1));
        fifo_instead_of(dock.chain / "domain0/0-301/authorized");
      },
-     {kLarger}, "0-301 is of unknown authorization"},
+     {kLarger, kLargerModel}, "0-301 is of unknown authorization"},
 };
 
 TEST(SysfsRegistry, TheScanFindsTheDocksOfEachTree) {
