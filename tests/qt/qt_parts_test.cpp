@@ -161,7 +161,7 @@ TEST(Program, WithoutDisplayOrTraySaysSoAndPrintsTheMenuAndABadCommandLineIsStat
       {{"--machine", empty}, "QT_QPA_PLATFORM=offscreen", 0, "the status menu would show", "Found no Vantrel Berthlines."},
       {{"--machine", "/nonexistent/machine.json"}, "QT_QPA_PLATFORM", 2, "/nonexistent/machine.json", ""},
       {{"--frobnicate"}, "QT_QPA_PLATFORM", 2, "usage: berthline-utility", ""},
-      {{"--help"}, "QT_QPA_PLATFORM", 0, "", ""},
+      {{"--help"}, "QT_QPA_PLATFORM", 0, "", "usage: berthline-utility"},
   };
   for (const auto& c : cases) {
     const auto run = testing::run_program(BERTHLINE_UTILITY_PATH, c.args, {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", c.extra});
