@@ -2,6 +2,7 @@
 // unmount and eject of each disk's mounted volumes through the workspace.
 #include "app/app_delegate.h"
 #include "app/app_texts.h"
+#include "app/eject_target.h"
 #include "app/model/disk_arbitration.h"
 #include "app/volume_rules.h"
 
@@ -49,22 +50,10 @@ void AppDelegate::eject_one_port(const sDevice& dev, std::uint8_t infType, std::
 }
 
 void AppDelegate::eject_group(const sDevice& dev, std::uint8_t infType) {
-  const std::uint8_t type = getThunderboltDevType(&dev);
-  const std::uint8_t usb_ports = type == kDockTypeUSB || type == kDockTypeUSBAndESATA ? 3 : 0;
   bool success = true;
-  if (infType & (kInfUSBPort | kInfAllUSB)) {
-    for (std::uint8_t p = 0; p < usb_ports; ++p) {
-      const sDiskInfo& disk = dev.usb_disk[p];
-      if (disk.bsd_unit == kNoDisk || is_dvd_rom(disk.media_type)) continue;
-      if (!eject_port(disk)) success = false;
-    }
-  }
-  if ((infType & (kInfESATAPort | kInfAllESATA)) && type == kDockTypeUSBAndESATA) {
-    for (std::uint8_t p = 0; p < 2; ++p) {
-      const sDiskInfo& disk = dev.sata_disk[p];
-      if (disk.bsd_unit == kNoDisk) continue;
-      if (!eject_port(disk)) success = false;
-    }
+  for (const PortDisk& port : group_port_disks(dev, getThunderboltDevType(&dev), infType)) {
+    if (port.disk->bsd_unit == kNoDisk || (port.usb && is_dvd_rom(port.disk->media_type))) continue;
+    if (!eject_port(*port.disk)) success = false;
   }
   fn_complete_eject(success, true);
 }

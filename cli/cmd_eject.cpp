@@ -1,9 +1,11 @@
 // berthctl eject --tag TAG: opens the status menu, chooses the item with that tag and
 // runs the eject to its end on the virtual clock, every alert answered with its button.
-// Exits 0 only when every volume of the chosen target was ejected, 1 when the
-// workspace refused one or the eject did not end.
+// Exits 0 only when every volume of the chosen target was ejected; 1 when one is still
+// mounted afterwards (refused by the workspace, a DVD-ROM medium the eject leaves alone,
+// a mount path it could not reach: each named on standard error) or the eject did not end.
 #include <charconv>
 
+#include "app/eject_target.h"
 #include "app/headless_app.h"
 #include "cli/commands.h"
 #include "cli/recording_workspace.h"
@@ -86,7 +88,9 @@ int cmd_eject(CliContext& context, std::vector<std::string_view> args) {
   }
   const bool ended = headless->run_until_idle(kEjectTimeLimit);
   print_result(*headless, workspace.unmounted(), as_json);
-  return ended && workspace.refused() == 0 ? kExitOk : kExitFailed;
+  const auto left = app::mounted_volumes_of_target(static_cast<std::uint32_t>(tag));
+  for (const std::string& path : left) write_err("berthctl: still mounted: " + printable(path) + "\n");
+  return ended && workspace.refused() == 0 && left.empty() ? kExitOk : kExitFailed;
 }
 
 }  // namespace berth::cli

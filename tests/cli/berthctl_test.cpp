@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <fstream>
 #include <sstream>
 
 #include "lib/regctl/spi_flash.h"
@@ -71,6 +72,9 @@ TEST_F(Berthctl, ScanMenuAndEject) {
   const json port = entry("p", "Port", json::array({prop_num("PortNum", 1)}), json::array({medium}));
   dir.write("cut-text.json", machine(json::array({thunderbolt("TB", 0x003D0006, 1, json::array({pci_device("usb", kUSBController, json::array({port}))}))})));
   const std::string volumes = "--machine $M/app-dock10-volumes.json ";
+  json unreachable = json::parse(std::ifstream(machines_dir() / "app-dock10-volumes.json"));
+  unreachable["disks"][4]["volume"]["reachable"] = false;
+  dir.write("unreachable.json", unreachable.dump());
   expect({
       {"scan --json", 0,
        R"({"status":"0x00000000","count":1,"docks":[{"slot":0,"valid":1,"dev_kind":1,"type":10,)"
@@ -97,6 +101,10 @@ TEST_F(Berthctl, ScanMenuAndEject) {
       {volumes + "eject --tag 0x201", 0,
        "unmounted /Volumes/Archive\nalert \"Vantrel Berthline Utility\": All volumes ejected. [Confirm]\n"
        "status item enabled, progress window hidden\n"},
+      // A mount path the eject cannot reach is passed over and reported done; the volume
+      // stays mounted, so the eject did not do what was asked.
+      {"--machine $D/unreachable.json eject --tag 0x201", 1, "alert ...: All volumes ejected. [Confirm]\n...",
+       "berthctl: still mounted: /Volumes/Archive\n"},
       {volumes + "eject --tag 0x100 --json", 2, "", "...no enabled item of the status menu has the tag..."},
       {volumes + "eject --tag port2", 2, "", "berthctl: --tag needs a number such as 0x101, found \"port2\"\n..."},
       {volumes + "eject", 2, "", "berthctl: ...usage: berthctl ..."},
