@@ -53,7 +53,7 @@ int flash_version(std::vector<std::string_view> args) {
   }
   const std::string version = version_text(*session->record());
   if (as_json) print_json({{"bios_ver", version}});
-  else write_out("bios_ver " + version + "\n");
+  else write_out("bios_ver " + printable(version) + "\n");
   return kExitOk;
 }
 
