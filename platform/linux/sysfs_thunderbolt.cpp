@@ -65,30 +65,55 @@ bool is_thunderbolt_bridge(const PciFunction& f) { return f.bridge && f.vendor =
 
 // A Thunderbolt controller shows on PCI as an upstream bridge over downstream bridges;
 // a PCIe tunnel runs from a downstream bridge to the next controller's upstream bridge.
-void collect_upstream_bridges(PciFunction& up, unsigned depth, std::vector<std::vector<PciFunction*>>& by_depth) {
+void collect_upstream_bridges(const std::vector<PciFunction*>& ports, unsigned depth,
+                              std::vector<std::vector<PciFunction*>>& by_depth) {
   if (depth + 1 >= by_depth.size()) return;
-  for (auto& down : up.children) {
-    if (!is_thunderbolt_bridge(down)) continue;
-    for (auto& next : down.children) {
+  for (PciFunction* down : ports) {
+    for (auto& next : down->children) {
       if (!is_thunderbolt_bridge(next)) continue;
       by_depth[depth + 1].push_back(&next);
-      collect_upstream_bridges(next, depth + 1, by_depth);
+      std::vector<PciFunction*> next_ports;
+      for (auto& port : next.children)
+        if (is_thunderbolt_bridge(port)) next_ports.push_back(&port);
+      collect_upstream_bridges(next_ports, depth + 1, by_depth);
     }
   }
 }
 
-// The host controller's upstream bridge: its NHI (whose directory holds domainN)
-// sits on one of the host controller's downstream bridges.
-PciFunction* host_upstream_bridge(const fs::path& root, unsigned domain, std::vector<PciHost>& hosts) {
+// A controller built into the processor has its NHI on the root bus and no bridges of
+// its own: its tunnels start at root ports, which the firmware ties to the NHI and the
+// kernel shows as device links "consumer:pci:ADDRESS" in the NHI's directory.
+std::vector<PciFunction*> integrated_tunnel_ports(const fs::path& nhi_dir, std::vector<PciHost>& hosts) {
+  constexpr std::string_view kConsumer = "consumer:pci:";
+  std::vector<PciFunction*> ports;
+  for (const auto& name : list_directory(nhi_dir)) {
+    if (!name.starts_with(kConsumer)) continue;
+    const std::string address = name.substr(kConsumer.size());
+    if (address.find('/') != std::string::npos || address == "." || address == "..") continue;
+    const auto chain = chain_to(hosts, nhi_dir.parent_path() / address);
+    if (chain.size() == 1 && chain.front()->bridge) ports.push_back(chain.front());
+  }
+  return ports;
+}
+
+// The PCIe ports the domain's tunnels start from: the downstream bridges of the host
+// controller's upstream bridge, whose downstream bridge the NHI (holding domainN) sits
+// on; or, for an integrated controller, the root ports tied to its NHI.
+std::vector<PciFunction*> tunnel_ports(const fs::path& root, unsigned domain, std::vector<PciHost>& hosts) {
   const std::string name = "domain" + std::to_string(domain);
   const auto domain_dir = resolve_link(root / "bus/thunderbolt/devices" / name, root / "devices");
   const auto chain = domain_dir ? chain_to(hosts, domain_dir->parent_path()) : std::vector<PciFunction*>{};
-  if (chain.size() < 3 || !chain[chain.size() - 2]->bridge || !chain[chain.size() - 3]->bridge) {
-    syslog_printf("sysfs: %s: no Thunderbolt host controller (upstream and downstream bridge) above its NHI; "
-                  "its devices get no GUID", name.c_str());
-    return nullptr;
+  std::vector<PciFunction*> ports;
+  if (chain.size() >= 3 && chain[chain.size() - 2]->bridge && chain[chain.size() - 3]->bridge) {
+    for (auto& down : chain[chain.size() - 3]->children)
+      if (is_thunderbolt_bridge(down)) ports.push_back(&down);
+  } else if (chain.size() == 1) {
+    ports = integrated_tunnel_ports(chain.front()->dir, hosts);
   }
-  return chain[chain.size() - 3];
+  if (ports.empty())
+    syslog_printf("sysfs: %s: no Thunderbolt host controller (upstream and downstream bridge) above its NHI, "
+                  "nor root ports tied to it; its devices get no GUID", name.c_str());
+  return ports;
 }
 
 std::uint32_t le32(const std::array<std::uint8_t, 8>& bytes, std::size_t at) {
@@ -136,9 +161,9 @@ std::string addresses_of(const std::vector<PciFunction*>& bridges) {
   return text.empty() ? "none" : text;
 }
 
-void match_domain(unsigned domain, const std::vector<Router>& routers, PciFunction& host) {
+void match_domain(unsigned domain, const std::vector<Router>& routers, const std::vector<PciFunction*>& ports) {
   std::vector<std::vector<PciFunction*>> bridges(kMaxRouteDepth + 1);
-  collect_upstream_bridges(host, 0, bridges);
+  collect_upstream_bridges(ports, 0, bridges);
   for (unsigned depth = 1; depth <= kMaxRouteDepth; ++depth) {
     std::vector<const Router*> devices;
     for (const auto& r : routers)
@@ -184,7 +209,7 @@ std::optional<std::array<std::uint8_t, 8>> guid_from_unique_id(std::string_view 
 
 void assign_thunderbolt_guids(const fs::path& sysfs_root, std::vector<PciHost>& hosts) {
   for (const auto& [domain, routers] : read_routers(sysfs_root)) {
-    if (PciFunction* host = host_upstream_bridge(sysfs_root, domain, hosts)) match_domain(domain, routers, *host);
+    if (const auto ports = tunnel_ports(sysfs_root, domain, hosts); !ports.empty()) match_domain(domain, routers, ports);
   }
 }
 

@@ -238,6 +238,21 @@ const Case kCases[] = {
        disk(t, usb_device(dock.usb3, 1), "sde");
      },
      {"3d0006:15 usb 255 255 255 4"}, ""},
+    {"a host built into the processor: its NHI on the root bus, the dock behind a root port tied to it",
+     [](SysfsTree& t) {
+       const auto nhi = t.pci({}, 0, 0x0d, 0x80869A1B, 0x0C0340);
+       fs::create_directories(nhi / "domain0");
+       t.link(t.path() / "bus/thunderbolt/devices/domain0", nhi / "domain0");
+       const auto tied = t.pci({}, 0, 0x07, 0x80869A23, kBridgeClass, 0x20);
+       t.pci({}, 0, 0x1c, 0x80869A38, kBridgeClass, 0x30);  // an ordinary root port, not tied
+       const fs::path link = t.path() / "devices/virtual/devlink/pci:0000:00:0d.0--pci:0000:00:07.0";
+       fs::create_directories(link);
+       t.link(nhi / "consumer:pci:0000:00:07.0", link);
+       const Dock dock = add_dock(t, tied, 0x20, 6, 3);
+       thunderbolt_device(t, nhi, 0, "1", 1, dock_unique_id(6, 0x20));
+       disk(t, usb_device(dock.usb3, 1), "sde");
+     },
+     {"3d0006:20 usb 4 255 255 255"}, ""},
     {"a machine without Thunderbolt",
      [](SysfsTree& t) {
        const auto port = t.pci({}, 0, 0x1C, 0x8086A110, kBridgeClass, 2);
