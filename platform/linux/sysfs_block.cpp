@@ -88,6 +88,12 @@ std::optional<sim::RegistryEntry> disk_entry(const PortDisk& disk) {
     syslog_printf("sysfs: block device %s has no BSD unit in the unit table; left out", printable(disk.name).c_str());
     return std::nullopt;
   }
+  // A card reader's empty slot is a disk of no size; a registry shows a unit only for a
+  // medium, and an empty slot filed on the port would push the card after it to the next.
+  if (!disk.name.starts_with("sr") && read_number(disk.dir / "size") == 0) {
+    syslog_printf("sysfs: %s holds no medium; left out", disk.name.c_str());
+    return std::nullopt;
+  }
   sim::RegistryEntry entry = make_entry(disk.name, "BlockDevice");
   if (const auto model = model_of(disk)) entry.props.push_back(property("Model", text(*model)));
   if (const auto serial = serial_of(disk)) entry.props.push_back(property("Serial Number", text(*serial)));

@@ -100,8 +100,8 @@ fs::path root_hub(SysfsTree& t, const fs::path& controller, unsigned bus, unsign
   return hub;
 }
 
-void disk(SysfsTree& t, const fs::path& dir, const std::string& name, unsigned partitions = 0) {
-  const fs::path scsi = dir / "host7/target7:0:0/7:0:0:0";
+void disk(SysfsTree& t, const fs::path& dir, const std::string& name, unsigned partitions = 0, char lun = '0') {
+  const fs::path scsi = dir / "host7/target7:0:0" / (std::string("7:0:0:") + lun);
   t.write(scsi / "vendor", "ATA     \n");
   t.write(scsi / "model", "WDC WD40EFRX-68N\n");
   t.write(scsi / "vpd_pg80", std::string("\0\x80\0\x0d", 4) + "  WD-WCC7K0AB");
@@ -253,6 +253,16 @@ const Case kCases[] = {
        disk(t, usb_device(dock.usb3, 1), "sde");
      },
      {"3d0006:20 usb 4 255 255 255"}, ""},
+    {"a card reader on USB port 1: an empty slot (no size), then a card",
+     [](SysfsTree& t) {
+       const Host host = add_host(t, 0, 1, 0x05);
+       const Dock dock = add_dock(t, host.port_a, host.bus_a, 6, 0x15);
+       thunderbolt_device(t, host.nhi, 0, "1", 1, dock_unique_id(6, 0x15));
+       disk(t, usb_device(dock.usb2, 1), "sdf");
+       t.write(usb_device(dock.usb2, 1) / "host7/target7:0:0/7:0:0:0/block/sdf/size", "0\n");
+       disk(t, usb_device(dock.usb2, 1), "sdg", 0, '1');
+     },
+     {"3d0006:15 usb 6 255 255 255"}, "sdf holds no medium"},
     {"a machine without Thunderbolt",
      [](SysfsTree& t) {
        const auto port = t.pci({}, 0, 0x1C, 0x8086A110, kBridgeClass, 2);
