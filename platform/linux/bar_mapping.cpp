@@ -1,13 +1,18 @@
 #include "platform/linux/bar_mapping.h"
 
 #include <fcntl.h>
+#include <linux/magic.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 #include <bit>
 #include <cerrno>
+#include <charconv>
 #include <string>
+
+#include "platform/linux/sysfs_files.h"
 
 #include "platform/posix/unique_fd.h"
 
@@ -21,10 +26,30 @@ std::uint32_t from_little_endian(std::uint32_t value) {
   return value;
 }
 
+// Only the kernel's resource files map from the BAR's page; any other regular file (a
+// test's stand-in for one) holds the BAR's bytes from its first byte.
+bool is_sysfs(int fd) {
+  struct statfs fs {};
+  return ::fstatfs(fd, &fs) == 0 && fs.f_type == SYSFS_MAGIC;
+}
+
 }  // namespace
 
+std::size_t bar_page_offset(std::string_view resource_text, unsigned bar, std::size_t page_size) {
+  for (unsigned line = 0; line < bar; ++line) {
+    const auto end = resource_text.find('\n');
+    if (end == std::string_view::npos) return 0;
+    resource_text.remove_prefix(end + 1);
+  }
+  if (!resource_text.starts_with("0x")) return 0;
+  std::uint64_t start = 0;
+  const auto [end, error] = std::from_chars(resource_text.data() + 2, resource_text.data() + resource_text.size(), start, 16);
+  if (error != std::errc{} || (end != resource_text.data() + resource_text.size() && *end != ' ')) return 0;
+  return static_cast<std::size_t>(start % page_size);
+}
+
 BarMapping::~BarMapping() {
-  ::munmap(base_, length_);
+  ::munmap(mapped_, offset_ + length_);
   ::close(fd_);
 }
 
@@ -46,7 +71,8 @@ kern_return_t BarMapping::write32(std::uint64_t offset, std::uint32_t value) {
   return kIOReturnSuccess;
 }
 
-MapResult map_resource(const std::filesystem::path& device_dir, const char* name) {
+MapResult map_resource(const std::filesystem::path& device_dir, unsigned bar) {
+  const std::string name = "resource" + std::to_string(bar);
   MapResult result;
   const UniqueFd dir(::open(device_dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (dir.get() < 0) {
@@ -55,7 +81,7 @@ MapResult map_resource(const std::filesystem::path& device_dir, const char* name
   }
   // First a handle that opens nothing (a link is taken as itself), to see what the name
   // is; then the same file, and no other, for access.
-  const UniqueFd place(::openat(dir.get(), name, O_PATH | O_NOFOLLOW | O_CLOEXEC));
+  const UniqueFd place(::openat(dir.get(), name.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
   struct stat status {};
   if (place.get() < 0 || ::fstat(place.get(), &status) != 0) {
     result.error = errno;
@@ -75,12 +101,15 @@ MapResult map_resource(const std::filesystem::path& device_dir, const char* name
     return result;
   }
   const auto length = static_cast<std::size_t>(status.st_size);
-  void* base = ::mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_SHARED, file.get(), 0);
-  if (base == MAP_FAILED) {
+  const auto page_size = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+  const auto resource = is_sysfs(file.get()) ? read_text(device_dir / "resource") : std::nullopt;
+  const std::size_t offset = resource ? bar_page_offset(*resource, bar, page_size) : 0;
+  void* mapped = ::mmap(nullptr, offset + length, PROT_READ | PROT_WRITE, MAP_SHARED, file.get(), 0);
+  if (mapped == MAP_FAILED) {
     result.error = errno;
     return result;
   }
-  result.mapping = std::make_unique<BarMapping>(BarMapping::Key{}, file.release(), base, length);
+  result.mapping = std::make_unique<BarMapping>(BarMapping::Key{}, file.release(), mapped, offset, length);
   return result;
 }
 

@@ -6,17 +6,24 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <string_view>
 
 #include "platform/io_types.h"
 
 namespace berth::linux_host {
 
 struct MapResult;
-// Opens `name` in the function's device directory (the directory's path is resolved;
+// Opens the BAR's `resourceN` in the function's device directory (the directory's path is resolved;
 // the name itself is never followed as a link) read-write and maps it shared. Only a
 // regular file is opened for access and mapped: sysfs attributes are, and a link to
 // /dev/mem or a device node put in its place is refused before anything opens it.
-MapResult map_resource(const std::filesystem::path& device_dir, const char* name);
+MapResult map_resource(const std::filesystem::path& device_dir, unsigned bar);
+
+// Where a BAR starts in the mapping of its sysfs resource file. The kernel maps a
+// resource file from the page that holds the BAR, so a BAR that does not start on a page
+// boundary (a small BAR sharing its page) starts this many bytes in. From the function's
+// `resource` text, one "start end flags" line per BAR; 0 when that line cannot be read.
+std::size_t bar_page_offset(std::string_view resource_text, unsigned bar, std::size_t page_size);
 
 class BarMapping {
   struct Key {
@@ -25,7 +32,9 @@ class BarMapping {
 
  public:
   // Takes over a descriptor and its mapping; only map_resource makes one.
-  BarMapping(Key, int fd, void* base, std::size_t length) : fd_(fd), base_(base), length_(length) {}
+  // The BAR's `length` bytes start `offset` bytes into the mapping at `mapped`.
+  BarMapping(Key, int fd, void* mapped, std::size_t offset, std::size_t length)
+      : fd_(fd), mapped_(mapped), base_(static_cast<char*>(mapped) + offset), offset_(offset), length_(length) {}
   ~BarMapping();
   BarMapping(const BarMapping&) = delete;
   BarMapping& operator=(const BarMapping&) = delete;
@@ -38,11 +47,13 @@ class BarMapping {
   kern_return_t write32(std::uint64_t offset, std::uint32_t value);
 
  private:
-  friend MapResult map_resource(const std::filesystem::path& device_dir, const char* name);
+  friend MapResult map_resource(const std::filesystem::path& device_dir, unsigned bar);
   bool fits(std::uint64_t offset) const;
 
   int fd_;
+  void* mapped_;
   void* base_;
+  std::size_t offset_;
   std::size_t length_;
 };
 

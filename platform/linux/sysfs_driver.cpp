@@ -71,7 +71,7 @@ kern_return_t SysfsDriver::service_open(io_object_t service, std::uint32_t type,
                               : std::filesystem::path();
   facts.function_present = !device_dir.empty() && !error;
   if (!facts.function_present) return refuse(function, facts, {});
-  MapResult mapped = map_resource(device_dir, "resource5");
+  MapResult mapped = map_resource(device_dir, 5);
   if (!mapped.mapping) {
     facts.error = mapped.error;
     facts.resource_is_attribute = mapped.attribute;

@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "lib/regctl/drive_identification.h"
+#include "platform/linux/bar_mapping.h"
 #include "platform/linux/eject_decision.h"
 #include "platform/linux/linux_drive_tools.h"
 #include "platform/linux/live_disks.h"
@@ -70,7 +71,23 @@ class SysfsDriverTest : public ::testing::Test {
   SysfsDriver driver_{root_, {"0000:05:00.0"}};
 };
 
+// BAR5 as the kernel lists it: not on a page boundary, which moves it within a mapping of
+// sysfs but not within a plain file standing in for one.
+const std::string kResource = [] {
+  std::string lines;
+  for (int bar = 0; bar < 5; ++bar) lines += "0x0000000000000000 0x0000000000000000 0x0000000000000000\n";
+  return lines + "0x00000000f7d10a00 0x00000000f7d10bff 0x0000000000040200\n";
+}();
+
+TEST(BarPageOffset, IsWhereTheBarStartsInItsPage) {
+  EXPECT_EQ(bar_page_offset(kResource, 5, 4096), 0xa00u);
+  EXPECT_EQ(bar_page_offset(kResource, 5, 65536), 0xa00u);
+  EXPECT_EQ(bar_page_offset(kResource, 4, 4096), 0u);
+  for (const char* bad : {"", "0x00000000f7d10a00", "f7d10a00 0 0\n", "0xzz 0 0\n"}) EXPECT_EQ(bar_page_offset(bad, 5, 4096), 0u);
+}
+
 TEST_F(SysfsDriverTest, SelectorsReachBar5LittleEndianOrSysfsAndRefuseOffsetsOutsideIt) {
+  testing::write_file(device_dir_ / "resource", kResource);
   testing::write_file(resource_, std::string(0x20, '\0') + "\xEF\xBE\xAD\xDE" + std::string(kBar - 0x24, '\0'));
   const io_connect_t connection = open(driver_);
   ASSERT_NE(connection, 0u) << console_.err();
