@@ -25,7 +25,7 @@ std::optional<Refusal> decide_refusal(const AccessFacts& facts) {
   if (denied && facts.euid != 0) return Refusal::not_root;
   if (error == EPERM && lockdown_active(facts.lockdown)) return Refusal::kernel_lockdown;
   if ((error == EPERM || error == EINVAL) && facts.bound_driver == "ahci") return Refusal::strict_devmem;
-  if (error == ENOENT) return Refusal::no_such_function;
+  if (error == ENOENT || error == ENODEV) return Refusal::no_such_function;
   return Refusal::failed;
 }
 
@@ -42,7 +42,8 @@ std::string refusal_line(Refusal refusal, std::string_view function, int error) 
   const std::string name(function);
   switch (refusal) {
     case Refusal::no_such_function:
-      return format("no dock SATA controller at PCI function %s: no such function on this machine\n", name.c_str());
+      return format("no dock SATA controller at PCI function %s: the function, or its BAR5 (resource5), is not on "
+                    "this machine\n", name.c_str());
     case Refusal::not_root:
       return format("the registers of %s can be mapped by root only: run as root (sudo)\n", name.c_str());
     case Refusal::kernel_lockdown:

@@ -88,7 +88,10 @@ kern_return_t SysfsDriver::refuse(const std::string& function, AccessFacts facts
   if (!device_dir.empty()) gather_kernel_facts(root_, device_dir, facts);
   const Refusal refusal = decide_refusal(facts).value_or(Refusal::failed);
   last_refusal_ = refusal;
-  write_err(refusal_line(refusal, function, facts.error));
+  // A command may try the same function more than once (a register tool's entry point
+  // opens a connection of its own); the user needs the reason once.
+  std::string line = refusal_line(refusal, function, facts.error);
+  if (explained_.insert(line).second) write_err(line);
   return status_of(refusal);
 }
 

@@ -18,6 +18,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -63,6 +64,7 @@ class SysfsDriver final : public DriverPort {
   std::map<io_connect_t, Connection> connections_;
   io_connect_t next_connection_ = 0x5000;
   std::optional<Refusal> last_refusal_;
+  std::set<std::string> explained_;  // refusal lines already written
   bool trace_ = false;
 };
 

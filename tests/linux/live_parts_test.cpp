@@ -144,7 +144,9 @@ TEST_F(SysfsDriverTest, EachRefusalHasItsOwnCause) {
     EXPECT_EQ(open(driver_), 0u) << what;
     EXPECT_EQ(driver_.last_refusal(), Refusal::not_an_attribute) << what;
   }
-  EXPECT_NE(console_.err().find("resource5 of 0000:05:00.0 is a link or not a regular file"), std::string::npos);
+  const std::string err = console_.err(), line = "resource5 of 0000:05:00.0 is a link or not a regular file";
+  EXPECT_NE(err.find(line), std::string::npos);
+  EXPECT_EQ(err.find(line), err.rfind(line)) << "one refusal, said once: " << err;
 }
 
 // Records what would have been started, a line each.
