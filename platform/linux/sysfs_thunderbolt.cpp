@@ -21,8 +21,9 @@ struct Router {
   bool authorized = false;
 };
 
-// "<domain>-<route in hex>"; the host's own router (route 0), retimers and
-// XDomain peers ("0-1.1", "0-0:1.1") are not devices that carry a dock.
+// "<domain>-<route in hex>"; the host's own router (route 0) and retimers ("0-0:1.1")
+// are not devices that carry a dock. Another computer (an XDomain peer) is named like a
+// router but has no `authorized` file, so it is logged and gets no GUID.
 std::optional<std::pair<unsigned, unsigned>> domain_and_depth(std::string_view name) {
   const auto dash = name.find('-');
   if (dash == std::string_view::npos || dash == 0 || dash > 4) return std::nullopt;
@@ -42,6 +43,9 @@ std::optional<std::pair<unsigned, unsigned>> domain_and_depth(std::string_view n
 std::map<unsigned, std::vector<Router>> read_routers(const fs::path& root) {
   const fs::path bus = root / "bus/thunderbolt/devices";
   std::map<unsigned, std::vector<Router>> domains;
+  std::error_code error;
+  if (!fs::is_directory(bus, error))
+    syslog_printf("sysfs: no bus/thunderbolt (the thunderbolt driver is not loaded): no device gets a GUID");
   for (const auto& name : list_directory(bus)) {
     const auto place = domain_and_depth(name);
     if (!place) continue;

@@ -269,7 +269,7 @@ const Case kCases[] = {
        const auto usb = t.pci(port, 2, 0, 0x1B731100, 0x0C0330, -1, 0x1B731100);
        disk(t, usb_device(root_hub(t, usb, 1, 480), 1), "sda");
      },
-     {}, ""},
+     {}, "no bus/thunderbolt (the thunderbolt driver is not loaded)"},
     {"an unauthorized device beside a dock",
      [](SysfsTree& t) { thunderbolt_device(t, host_with_dock(t).nhi, 0, "3", 0, dock_unique_id(10, 0xBAD)); },
      {kSmall}, "Thunderbolt device 0-3 is not authorized"},
