@@ -63,8 +63,11 @@ FlashConfig flash_from_json(const json& node, std::string_view place, const std:
   if (const json* image = find(node, "image")) {
     const std::string at = place_of(place, "image");
     flash.image = base_dir / require_string(*image, at);
-    // A persistent flash may start without its file: the first run creates it.
-    if (!flash.persist || std::filesystem::exists(flash.image)) {
+    // An image that does not exist yet is the shortest image, all padding: an erased
+    // flash (a persistent one writes its file at the end of the first run). Anything
+    // that exists must be a readable image.
+    std::error_code error;
+    if (std::filesystem::exists(std::filesystem::symlink_status(flash.image, error))) {
       const auto bytes = read_image(flash.image, at);
       std::copy(bytes.begin(), bytes.end(), flash.contents.begin());
     }
