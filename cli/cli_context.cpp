@@ -23,6 +23,18 @@ std::optional<std::string> take_option(std::vector<std::string_view>& args, std:
   return value;
 }
 
+std::string_view take_action(std::vector<std::string_view>& args, std::initializer_list<std::string_view> valued) {
+  for (auto it = args.begin(); it != args.end(); ++it) {
+    if (!it->starts_with("--")) {
+      const std::string_view action = *it;
+      args.erase(it);
+      return action;
+    }
+    if (std::find(valued.begin(), valued.end(), *it) != valued.end() && ++it == args.end()) break;
+  }
+  return {};
+}
+
 void expect_no_more(const std::vector<std::string_view>& args) {
   if (!args.empty()) throw UsageError{"unexpected argument \"" + std::string(args.front()) + "\""};
 }

@@ -1,6 +1,7 @@
 #pragma once
 // What every berthctl command gets: the machine it runs on, its own arguments and
 // the output conventions (human text, or one JSON document on the last line).
+#include <initializer_list>
 #include <memory>
 #include <optional>
 #include <span>
@@ -36,6 +37,10 @@ bool take_flag(std::vector<std::string_view>& args, std::string_view name);
 std::optional<std::string> take_option(std::vector<std::string_view>& args, std::string_view name);
 // UsageError when anything is left.
 void expect_no_more(const std::vector<std::string_view>& args);
+// Removes and returns a command's sub-action ("id" of `flash id`) wherever it stands
+// among the options: the first argument that is no option ("--name") and no value of
+// one of the `valued` options. "" when there is none.
+std::string_view take_action(std::vector<std::string_view>& args, std::initializer_list<std::string_view> valued);
 // Writes one JSON document as the last line of standard output.
 void print_json(const nlohmann::ordered_json& document);
 

@@ -94,9 +94,8 @@ int flash_dump(std::vector<std::string_view> args) {
 }  // namespace
 
 int cmd_flash(CliContext& context, std::vector<std::string_view> args) {
-  if (args.empty()) throw UsageError{"flash needs id, version, dump or program"};
-  const std::string_view action = args.front();
-  args.erase(args.begin());
+  const std::string_view action = take_action(args, {"--service", "--out", "--file", "--backup"});
+  if (action.empty()) throw UsageError{"flash needs id, version, dump or program"};
   if (action == "id") return flash_id(std::move(args));
   if (action == "version") return flash_version(std::move(args));
   if (action == "dump") return flash_dump(std::move(args));

@@ -6,8 +6,7 @@
 namespace berth::cli {
 
 int cmd_gpio(CliContext&, std::vector<std::string_view> args) {
-  if (args.empty() || args.front() != "dump") throw UsageError{"gpio needs dump"};
-  args.erase(args.begin());
+  if (take_action(args, {"--service"}) != "dump") throw UsageError{"gpio needs dump"};
   const bool as_json = take_flag(args, "--json");
   const std::uint32_t service = take_service(args);
   expect_no_more(args);

@@ -29,8 +29,7 @@ kern_return_t report(std::uint8_t address, const std::vector<std::uint8_t>& byte
 }  // namespace
 
 int cmd_i2c(CliContext&, std::vector<std::string_view> args) {
-  if (args.empty() || args.front() != "write") throw UsageError{"i2c needs write ADDR BYTES..."};
-  args.erase(args.begin());
+  if (take_action(args, {"--service"}) != "write") throw UsageError{"i2c needs write ADDR BYTES..."};
   const bool as_json = take_flag(args, "--json");
   const std::uint32_t service = take_service(args);
   if (args.empty()) throw UsageError{"i2c write needs a 7-bit address"};

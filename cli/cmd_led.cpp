@@ -10,9 +10,8 @@
 namespace berth::cli {
 
 int cmd_led(CliContext&, std::vector<std::string_view> args) {
-  if (args.empty()) throw UsageError{"led needs on, off, blink or unblink"};
-  const std::string action(args.front());
-  args.erase(args.begin());
+  const std::string action(take_action(args, {"--port", "--service"}));
+  if (action.empty()) throw UsageError{"led needs on, off, blink or unblink"};
   const bool as_json = take_flag(args, "--json");
   const auto port_text = take_option(args, "--port");
   const std::uint32_t service = take_service(args);

@@ -139,8 +139,9 @@ TEST_F(Berthctl, RegisterTools) {
   controller("spi-stuck.json", json::object(), {{"faults", {{"stuck_command", true}}}});
   const std::string m = "--machine $D/";
   expect({
-      {"flash id --json", 0, R"({"spi_flash_id":"0x001330EF"})" "\n"},
-      {"--trace led off --port 0", 0, "led off --port 0: status 0x00000000\n",
+      // The action may stand after the options.
+      {"flash --service 0 --json id", 0, R"({"spi_flash_id":"0x001330EF"})" "\n"},
+      {"--trace led --port 0 off", 0, "led off --port 0: status 0x00000000\n",
        "trace sel=0 in= out= status=0x00000000\ntrace sel=10 in= out=0x1b21,0x612 status=0x00000000\n"
        "trace sel=0 in= out= status=0x00000000\ntrace sel=8 in=0xa8,0x220 out= status=0x00000000\n"
        "trace sel=7 in=0xac out=0x0 status=0x00000000\ntrace sel=8 in=0xac,0x1 out= status=0x00000000\n"},
