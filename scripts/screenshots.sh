@@ -76,11 +76,13 @@ trayer --edge top --align right --widthtype percent --width 100 --height 28 --tr
 pids+=($!)
 until_ok 10 sh -c 'xwininfo -root -tree | grep -q "(\"panel\" \"trayer\")"' || fail "the tray panel did not start"
 
-# icon_geometry: "X Y W H" of the program's icon embedded in the panel.
+# icon_geometry: "X Y W H" of the program's icon embedded in the panel. awk reads the
+# whole tree: leaving early would end xwininfo with SIGPIPE, which pipefail counts as a
+# failure although the icon was found.
 icon_geometry() {
-  xwininfo -root -tree | awk '/\("berthline-utility" "berthline-utility"\)/ {
+  xwininfo -root -tree | awk '!found && /\("berthline-utility" "berthline-utility"\)/ {
     split($(NF-1), size, "[x+]"); split($NF, at, "+");
-    if (size[1] > 4) { print at[2], at[3], size[1], size[2]; found = 1; exit } }
+    if (size[1] > 4) { print at[2], at[3], size[1], size[2]; found = 1 } }
     END { exit !found }'
 }
 # start_program MACHINE_OPTION...: runs the program and waits for its tray icon. It
