@@ -67,6 +67,14 @@ std::map<unsigned, std::vector<Router>> read_routers(const fs::path& root) {
 
 bool is_thunderbolt_bridge(const PciFunction& f) { return f.bridge && f.vendor == kIntel; }
 
+// The downstream bridges of a Thunderbolt controller's upstream bridge.
+std::vector<PciFunction*> downstream_ports(PciFunction& upstream) {
+  std::vector<PciFunction*> ports;
+  for (auto& port : upstream.children)
+    if (is_thunderbolt_bridge(port)) ports.push_back(&port);
+  return ports;
+}
+
 // A Thunderbolt controller shows on PCI as an upstream bridge over downstream bridges;
 // a PCIe tunnel runs from a downstream bridge to the next controller's upstream bridge.
 void collect_upstream_bridges(const std::vector<PciFunction*>& ports, unsigned depth,
@@ -76,10 +84,7 @@ void collect_upstream_bridges(const std::vector<PciFunction*>& ports, unsigned d
     for (auto& next : down->children) {
       if (!is_thunderbolt_bridge(next)) continue;
       by_depth[depth + 1].push_back(&next);
-      std::vector<PciFunction*> next_ports;
-      for (auto& port : next.children)
-        if (is_thunderbolt_bridge(port)) next_ports.push_back(&port);
-      collect_upstream_bridges(next_ports, depth + 1, by_depth);
+      collect_upstream_bridges(downstream_ports(next), depth + 1, by_depth);
     }
   }
 }
@@ -109,8 +114,7 @@ std::vector<PciFunction*> tunnel_ports(const fs::path& root, unsigned domain, st
   const auto chain = domain_dir ? chain_to(hosts, domain_dir->parent_path()) : std::vector<PciFunction*>{};
   std::vector<PciFunction*> ports;
   if (chain.size() >= 3 && chain[chain.size() - 2]->bridge && chain[chain.size() - 3]->bridge) {
-    for (auto& down : chain[chain.size() - 3]->children)
-      if (is_thunderbolt_bridge(down)) ports.push_back(&down);
+    ports = downstream_ports(*chain[chain.size() - 3]);
   } else if (chain.size() == 1) {
     ports = integrated_tunnel_ports(chain.front()->dir, hosts);
   }
